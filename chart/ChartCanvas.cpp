@@ -1,0 +1,57 @@
+#include "chart/ChartCanvas.h"
+
+void TChartCanvas::SetPen(const TChartPen& pen) {
+    FPen = pen;
+    DoChangedPen();
+}
+
+void TChartCanvas::SetBrush(const TChartBrush& brush) {
+    FBrush = brush;
+    DoChangedBrush();
+}
+
+void TChartCanvas::SetFont(const TChartFont& font) {
+    FFont = font;
+    DoChangedFont();
+}
+
+void TChartCanvas::AssignVisiblePenColor(const TChartPen& pen, TColor color) {
+    TChartPen p = FPen;
+    if (pen.Visible) {
+        p = pen;
+        p.Color = FMonochrome ? clBlack : color;
+    } else {
+        p.Style = psClear;
+    }
+    SetPen(p);
+}
+
+void TChartCanvas::AssignBrush(const TChartBrush& brush, TColor color, TColor backColor) {
+    TChartBrush b = brush;
+    if (b.Style != bsClear)
+        b.Color = FMonochrome ? clWhite : color;
+    b.BackColor = backColor;
+    SetBrush(b);
+    if (b.Color == clNone || b.Style == bsClear) {
+        SetBackMode(cbmTransparent);
+    } else if (b.Style != bsSolid) {
+        SetBackMode(cbmOpaque);
+        SetBackColor(b.BackColor);
+    }
+}
+
+void TChartCanvas::AssignFont(const TChartFont& font) {
+    TChartFont f = font;
+    if (IZoomText && FFontZoom != 100)
+        f.Size = f.Size * FFontZoom / 100.0;
+    SetFont(f);
+}
+
+void TChartCanvas::ResetState() {
+    SetPen(TChartPen{});
+    SetBrush(TChartBrush{clWhite, bsSolid, clDefault});
+    SetFont(TChartFont{});
+    SetBackColor(clWhite);
+    SetBackMode(cbmTransparent);
+    SetTextAlign(TA_LEFT);
+}

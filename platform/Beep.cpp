@@ -1,0 +1,7 @@
+#include "platform/Beep.h"
+
+#include <QApplication>
+
+void QtBeep::Beep() {
+    QApplication::beep();
+}

@@ -1,0 +1,7 @@
+#include "platform/PointerQuery.h"
+
+#include <QCursor>
+
+QPoint QtPointerQuery::ScreenPos() const {
+    return QCursor::pos();
+}

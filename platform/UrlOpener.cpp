@@ -1,0 +1,8 @@
+#include "platform/UrlOpener.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+void QtUrlOpener::Open(const QString& address) {
+    QDesktopServices::openUrl(QUrl(address));
+}
