@@ -148,15 +148,26 @@ public:
     virtual void HorizLine3D(int left, int right, int y, int /*z*/) { Line(left, y, right, y); }
     virtual void VertLine3D(int x, int top, int bottom, int /*z*/) { Line(x, top, x, bottom); }
     virtual void LineWithZ(int x0, int y0, int x1, int y1, int /*z*/) { Line(x0, y0, x1, y1); }
+    virtual void MoveTo3D(int x, int y, int /*z*/) { MoveTo(x, y); }
+    virtual void LineTo3D(int x, int y, int /*z*/) { LineTo(x, y); }
     virtual void Polyline(const std::vector<TPoint>& points) = 0;
     virtual void FillRect(int left, int top, int right, int bottom) = 0;
     void FillRect(const TRect& r) { FillRect(r.Left, r.Top, r.Right, r.Bottom); }
     virtual void Rectangle(int x0, int y0, int x1, int y1) = 0;
     void Rectangle(const TRect& r) { Rectangle(r.Left, r.Top, r.Right, r.Bottom); }
     virtual void Ellipse(int x1, int y1, int x2, int y2) = 0;
+    virtual void EraseBackground(const TRect& r) { FillRect(r); }
+    virtual void RectangleWithZ(const TRect& r, int /*z*/) { Rectangle(r); }
+    virtual void EllipseWithZ(int x1, int y1, int x2, int y2, int /*z*/) {
+        Ellipse(x1, y1, x2, y2);
+    }
 
-    // Text.
+    // Text. TextOut draws at an anchor adjusted by TextAlign. Afterwards the brush is the font's
+    // own solid brush in the font colour: a fill that follows must set its brush again.
     virtual void TextOut(int x, int y, const std::string& text) = 0;
+    virtual void TextOut3D(int x, int y, int /*z*/, const std::string& text) {
+        TextOut(x, y, text);
+    }
     virtual TFloatSize TextSize(const std::string& text) = 0;
     virtual int TextWidth(const std::string& text) = 0;
     virtual int TextHeight(const std::string& text) = 0;
@@ -183,6 +194,9 @@ public:
     virtual bool Dirty() const = 0;
 
 protected:
+    // Text is painted with the font's brush, which stays the surface brush after the text.
+    void TakeFontBrush() { SetBrush(TChartBrush{FFont.Color, bsSolid, clDefault}); }
+
     // Hooks for surfaces that cache renderer objects built from the state.
     virtual void DoChangedPen() {}
     virtual void DoChangedBrush() {}
@@ -200,4 +214,21 @@ protected:
     int FFontZoom = 100;
     bool IZoomText = true;
     int FEntityDepth = 0;
+};
+
+// The 3-D layer of the surface. The chart is flat, so a point at any depth projects onto itself.
+class TCanvas3D : public TChartCanvas {
+public:
+    TPoint Calculate3DPosition(int x, int y, int /*z*/) const { return TPoint{x, y}; }
+};
+
+// A surface that draws into an off-screen image and keeps track of whether the image still
+// shows the chart as it is (fresh) or must be redrawn (stale). A new image is stale.
+class TChartCanvas3D : public TCanvas3D {
+public:
+    void Invalidate() override { FDirty = true; }
+    bool Dirty() const override { return FDirty; }
+
+protected:
+    bool FDirty = true;
 };
