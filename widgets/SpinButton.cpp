@@ -1,0 +1,249 @@
+#include "widgets/SpinButton.h"
+
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOption>
+#include <QTimer>
+
+namespace {
+
+constexpr int GlyphWidth = 9;
+constexpr int GlyphHeight = 6;
+// Black pixels per row of the up arrow, from the top; the down arrow has them bottom up.
+constexpr int UpGlyphRows[GlyphHeight] = {0, 1, 3, 5, 7, 0};
+constexpr int GlyphCentreColumn = 4;
+
+QImage Tinted(const QImage& glyph, const QColor& colour) {
+    QImage image = glyph;
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
+    painter.fillRect(image.rect(), colour);
+    return image;
+}
+
+} // namespace
+
+QImage SpinArrowGlyph(bool downArrow) {
+    QImage image(GlyphWidth, GlyphHeight, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    for (int row = 0; row < GlyphHeight; ++row) {
+        const int count = downArrow ? UpGlyphRows[GlyphHeight - 1 - row] : UpGlyphRows[row];
+        const int first = GlyphCentreColumn - count / 2;
+        for (int i = 0; i < count; ++i)
+            image.setPixel(first + i, row, qRgb(0, 0, 0));
+    }
+    return image;
+}
+
+TTimerSpeedButton::TTimerSpeedButton(bool downButton, QWidget* parent)
+    : QWidget(parent), FDownButton(downButton), FGlyph(SpinArrowGlyph(downButton)) {
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void TTimerSpeedButton::SetTimeBtnState(TTimeBtnStates state) {
+    FTimeBtnState = state;
+    update();
+}
+
+void TTimerSpeedButton::Click() {
+    if (OnClick)
+        OnClick();
+}
+
+void TTimerSpeedButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    QStyleOptionButton option;
+    option.initFrom(this);
+    option.state &= ~QStyle::State_MouseOver;
+    option.state |= FDown ? QStyle::State_Sunken : QStyle::State_Raised;
+    if (FMouseInControl && isEnabled())
+        option.state |= QStyle::State_MouseOver;
+    style()->drawPrimitive(QStyle::PE_PanelButtonCommand, &option, &painter, this);
+    DrawGlyph(painter);
+    DrawFocusRect(painter);
+}
+
+void TTimerSpeedButton::DrawGlyph(QPainter& painter) const {
+    const int shift = FDown ? 1 : 0;
+    const QPoint origin((width() - GlyphWidth) / 2 + shift, (height() - GlyphHeight) / 2 + shift);
+    if (isEnabled()) {
+        painter.drawImage(origin, FGlyph);
+        return;
+    }
+    // Disabled arrows are embossed: a light copy below right, the shaded glyph over it.
+    painter.drawImage(origin + QPoint(1, 1), Tinted(FGlyph, palette().color(QPalette::Light)));
+    painter.drawImage(origin,
+                      Tinted(FGlyph, palette().color(QPalette::Disabled, QPalette::ButtonText)));
+}
+
+void TTimerSpeedButton::DrawFocusRect(QPainter& painter) const {
+    if (!(FTimeBtnState & tbFocusRect))
+        return;
+    const int shift = FDown ? 1 : 0;
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(3, 3, -3, -3).translated(shift, shift);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+}
+
+void TTimerSpeedButton::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        FCaptured = true;
+        FDragging = true;
+        if (OnLeftMouseDown)
+            OnLeftMouseDown();
+        SetDrawnPressed(true);
+    }
+    if (FTimeBtnState & tbAllowTimer)
+        ArmRepeatTimer();
+    event->accept();
+}
+
+// The second press of a double click arrives as a double-click event: it presses like any
+// other, so a double click steps twice.
+void TTimerSpeedButton::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
+}
+
+// The arrows are not part of the text: a right click on them opens no text menu, which would
+// also take over the mouse while an arrow is held.
+void TTimerSpeedButton::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+}
+
+void TTimerSpeedButton::mouseMoveEvent(QMouseEvent* event) {
+    if (FDragging)
+        SetDrawnPressed(Contains(event->position().toPoint()));
+    event->accept();
+}
+
+void TTimerSpeedButton::mouseReleaseEvent(QMouseEvent* event) {
+    if (FRepeatTimer)
+        FRepeatTimer->stop();
+    FCaptured = false;
+    if (event->button() == Qt::LeftButton && FDragging) {
+        FDragging = false;
+        SetDrawnPressed(false);
+        if (Contains(event->position().toPoint()))
+            Click();
+    }
+    event->accept();
+}
+
+void TTimerSpeedButton::enterEvent(QEnterEvent*) {
+    FMouseInControl = true;
+    update();
+}
+
+void TTimerSpeedButton::leaveEvent(QEvent*) {
+    FMouseInControl = false;
+    update();
+}
+
+void TTimerSpeedButton::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::EnabledChange)
+        update();
+    QWidget::changeEvent(event);
+}
+
+void TTimerSpeedButton::ArmRepeatTimer() {
+    if (!FRepeatTimer) {
+        FRepeatTimer = new QTimer(this);
+        FRepeatTimer->setTimerType(Qt::PreciseTimer);
+        connect(FRepeatTimer, &QTimer::timeout, this, [this] { TimerExpired(); });
+    }
+    FRepeatTimer->setInterval(InitRepeatPause);
+    FRepeatTimer->start();
+}
+
+void TTimerSpeedButton::TimerExpired() {
+    FRepeatTimer->setInterval(RepeatPause);
+    if (!FDown || !FCaptured)
+        return;
+    try {
+        Click();
+    } catch (...) {
+        // A failing step must not keep repeating while the error is being reported.
+        FRepeatTimer->stop();
+        throw;
+    }
+}
+
+void TTimerSpeedButton::SetDrawnPressed(bool down) {
+    if (FDown == down)
+        return;
+    FDown = down;
+    update();
+}
+
+bool TTimerSpeedButton::Contains(const QPoint& pos) const {
+    return rect().contains(pos);
+}
+
+TSpinButton::TSpinButton(QWidget* parent) : QWidget(parent) {
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::ArrowCursor);
+    FUpButton = new TTimerSpeedButton(false, this);
+    FDownButton = new TTimerSpeedButton(true, this);
+    FFocusedButton = FUpButton;
+    for (TTimerSpeedButton* button : {FUpButton, FDownButton}) {
+        button->OnLeftMouseDown = [this, button] { BtnMouseDown(button); };
+        button->OnClick = [this, button] { BtnClick(button); };
+    }
+    resize(15, 17);
+    LayoutArrows();
+}
+
+void TSpinButton::LayoutArrows() {
+    const int upHeight = height() / 2;
+    FUpButton->setGeometry(0, 0, width(), upHeight);
+    FDownButton->setGeometry(0, upHeight - 1, width(), height() - upHeight + 1);
+}
+
+void TSpinButton::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayoutArrows();
+}
+
+void TSpinButton::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    SetFocusRectShown(true);
+}
+
+void TSpinButton::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    SetFocusRectShown(false);
+}
+
+void TSpinButton::SetFocusRectShown(bool shown) {
+    for (TTimerSpeedButton* button : {FUpButton, FDownButton}) {
+        TTimeBtnStates state = button->TimeBtnState() & ~TTimeBtnStates(tbFocusRect);
+        if (shown && button == FFocusedButton)
+            state |= tbFocusRect;
+        button->SetTimeBtnState(state);
+    }
+}
+
+void TSpinButton::BtnMouseDown(TTimerSpeedButton* button) {
+    const bool pairIsTabStop = focusPolicy() & Qt::TabFocus;
+    if (pairIsTabStop) {
+        FFocusedButton = button;
+        if (hasFocus())
+            SetFocusRectShown(true);
+    }
+    if (FFocusControl && (FFocusControl->focusPolicy() & Qt::TabFocus) &&
+        FFocusControl->isEnabled() && FFocusControl->isVisible() && !FFocusControl->hasFocus())
+        FFocusControl->setFocus(Qt::MouseFocusReason);
+    else if (pairIsTabStop && isEnabled() && isVisible() && !hasFocus())
+        setFocus(Qt::MouseFocusReason);
+}
+
+void TSpinButton::BtnClick(TTimerSpeedButton* button) {
+    if (button == FUpButton) {
+        if (OnUpClick)
+            OnUpClick(this);
+    } else if (OnDownClick) {
+        OnDownClick(this);
+    }
+}
