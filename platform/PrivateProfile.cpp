@@ -1,0 +1,463 @@
+#include "platform/PrivateProfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool IsBlank(char16_t unit) {
+    return unit == u' ' || unit == u'\t';
+}
+
+QString TrimBlanks(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && IsBlank(text[begin].unicode()))
+        ++begin;
+    while (end > begin && IsBlank(text[end - 1].unicode()))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+bool SameName(const QString& a, const QString& b) {
+    return QString::compare(a, b, Qt::CaseInsensitive) == 0;
+}
+
+bool HasLineBreakOrNul(const QString& text) {
+    return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(u'\0'));
+}
+
+enum class Encoding { Utf8, Utf16Le, Utf16Be };
+
+// One line of the file as byte offsets: where it starts, where its text ends (before the CR LF
+// or LF) and where the next line starts.
+struct Line {
+    qsizetype begin = 0;
+    qsizetype contentEnd = 0;
+    qsizetype end = 0;
+
+    bool HasTerminator() const { return end > contentEnd; }
+};
+
+// Where a key stands in the file, or where it would have to go.
+struct KeyPlace {
+    std::optional<Line> key;
+    qsizetype equalsSign = 0;
+    // The header or the last line with content of the section: a new key goes after it.
+    std::optional<Line> anchor;
+    // The file's last line; only looked for when the section is missing.
+    std::optional<Line> lastLine;
+};
+
+// The bytes of a profile file, walked in code units of its encoding (bytes for UTF-8, byte
+// pairs for UTF-16) so that edits splice new bytes in and leave all others untouched, even
+// bytes that are not valid text. All offsets are byte offsets into the whole file.
+class ProfileText {
+public:
+    static std::optional<ProfileText> FromBytes(const QByteArray& bytes);
+
+    std::optional<QString> Value(const QString& section, const QString& key) const;
+    // The file's bytes with the key set, or nothing when the file cannot be edited safely.
+    std::optional<QByteArray> WithValue(const QString& section, const QString& key,
+                                        const QString& value) const;
+
+private:
+    ProfileText(const QByteArray& bytes, Encoding encoding, qsizetype bodyBegin);
+
+    qsizetype UnitSize() const { return FEncoding == Encoding::Utf8 ? 1 : 2; }
+    char16_t UnitAt(qsizetype offset) const;
+    qsizetype Find(char16_t unit, qsizetype from, qsizetype to) const;
+    qsizetype SkipBlanks(qsizetype from, qsizetype to) const;
+    qsizetype TrimEnd(qsizetype from, qsizetype to) const;
+    QString Decode(qsizetype begin, qsizetype end) const;
+    QString DecodeTrimmed(qsizetype begin, qsizetype end) const;
+    QByteArray Encode(const QString& text) const;
+
+    std::optional<Line> LineAt(qsizetype begin) const;
+    bool IsBlankLine(const Line& line) const;
+    QByteArray LineEnd() const;
+    KeyPlace Locate(const QString& section, const QString& key) const;
+    QByteArray Spliced(qsizetype begin, qsizetype end, const QByteArray& insert) const;
+
+    QByteArray FBytes;
+    Encoding FEncoding;
+    qsizetype FBodyBegin;
+    qsizetype FBodyEnd;
+};
+
+bool StartsWith(const QByteArray& bytes, std::initializer_list<unsigned char> prefix) {
+    if (bytes.size() < qsizetype(prefix.size()))
+        return false;
+    qsizetype i = 0;
+    for (unsigned char b : prefix)
+        if (static_cast<unsigned char>(bytes[i++]) != b)
+            return false;
+    return true;
+}
+
+std::optional<ProfileText> ProfileText::FromBytes(const QByteArray& bytes) {
+    // UTF-32 would pass for UTF-16 with a NUL first character; we do not read it.
+    if (StartsWith(bytes, {0xFF, 0xFE, 0x00, 0x00}) || StartsWith(bytes, {0x00, 0x00, 0xFE, 0xFF}))
+        return std::nullopt;
+    if (StartsWith(bytes, {0xFF, 0xFE}))
+        return ProfileText(bytes, Encoding::Utf16Le, 2);
+    if (StartsWith(bytes, {0xFE, 0xFF}))
+        return ProfileText(bytes, Encoding::Utf16Be, 2);
+    if (StartsWith(bytes, {0xEF, 0xBB, 0xBF}))
+        return ProfileText(bytes, Encoding::Utf8, 3);
+    return ProfileText(bytes, Encoding::Utf8, 0);
+}
+
+ProfileText::ProfileText(const QByteArray& bytes, Encoding encoding, qsizetype bodyBegin)
+    : FBytes(bytes), FEncoding(encoding), FBodyBegin(bodyBegin) {
+    // A stray last byte of a UTF-16 file belongs to no character; the walk stops before it.
+    FBodyEnd = FBodyBegin + (FBytes.size() - FBodyBegin) / UnitSize() * UnitSize();
+}
+
+char16_t ProfileText::UnitAt(qsizetype offset) const {
+    const auto byte = [this](qsizetype i) { return static_cast<unsigned char>(FBytes[i]); };
+    switch (FEncoding) {
+    case Encoding::Utf8:
+        return byte(offset);
+    case Encoding::Utf16Le:
+        return static_cast<char16_t>(byte(offset) | byte(offset + 1) << 8);
+    case Encoding::Utf16Be:
+        return static_cast<char16_t>(byte(offset) << 8 | byte(offset + 1));
+    }
+    return 0;
+}
+
+// The offset of the first unit equal to unit in [from, to), or to.
+qsizetype ProfileText::Find(char16_t unit, qsizetype from, qsizetype to) const {
+    if (FEncoding == Encoding::Utf8) {
+        // The units we look for are ASCII, which never occurs inside a UTF-8 sequence.
+        const char* begin = FBytes.constData() + from;
+        const void* hit = std::memchr(begin, unit, static_cast<std::size_t>(to - from));
+        return hit ? from + (static_cast<const char*>(hit) - begin) : to;
+    }
+    for (qsizetype i = from; i < to; i += 2)
+        if (UnitAt(i) == unit)
+            return i;
+    return to;
+}
+
+qsizetype ProfileText::SkipBlanks(qsizetype from, qsizetype to) const {
+    while (from < to && IsBlank(UnitAt(from)))
+        from += UnitSize();
+    return from;
+}
+
+qsizetype ProfileText::TrimEnd(qsizetype from, qsizetype to) const {
+    while (to > from && IsBlank(UnitAt(to - UnitSize())))
+        to -= UnitSize();
+    return to;
+}
+
+QString ProfileText::Decode(qsizetype begin, qsizetype end) const {
+    if (FEncoding == Encoding::Utf8)
+        return QString::fromUtf8(FBytes.constData() + begin, end - begin);
+    QString text(static_cast<qsizetype>((end - begin) / 2), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        text[i] = QChar(UnitAt(begin + 2 * i));
+    return text;
+}
+
+QString ProfileText::DecodeTrimmed(qsizetype begin, qsizetype end) const {
+    begin = SkipBlanks(begin, end);
+    return Decode(begin, TrimEnd(begin, end));
+}
+
+QByteArray ProfileText::Encode(const QString& text) const {
+    if (FEncoding == Encoding::Utf8)
+        return text.toUtf8();
+    QByteArray bytes;
+    bytes.reserve(text.size() * 2);
+    for (QChar c : text) {
+        const char low = static_cast<char>(c.unicode() & 0xFF);
+        const char high = static_cast<char>(c.unicode() >> 8);
+        bytes.append(FEncoding == Encoding::Utf16Le ? low : high);
+        bytes.append(FEncoding == Encoding::Utf16Le ? high : low);
+    }
+    return bytes;
+}
+
+std::optional<Line> ProfileText::LineAt(qsizetype begin) const {
+    if (begin >= FBodyEnd)
+        return std::nullopt;
+    const qsizetype newline = Find(u'\n', begin, FBodyEnd);
+    Line line{begin, newline, newline};
+    if (newline < FBodyEnd) {
+        line.end = newline + UnitSize();
+        if (newline > begin && UnitAt(newline - UnitSize()) == u'\r')
+            line.contentEnd = newline - UnitSize();
+    }
+    return line;
+}
+
+bool ProfileText::IsBlankLine(const Line& line) const {
+    return SkipBlanks(line.begin, line.contentEnd) == line.contentEnd;
+}
+
+// New lines end the way the file's first line does, so a CRLF file stays CRLF.
+QByteArray ProfileText::LineEnd() const {
+    const std::optional<Line> first = LineAt(FBodyBegin);
+    const bool crlf =
+        first && first->HasTerminator() && first->end - first->contentEnd > UnitSize();
+    return Encode(crlf ? QStringLiteral("\r\n") : QStringLiteral("\n"));
+}
+
+// One pass from the top that stops at the first key of that name in the first section of that
+// name, or at the header after that section.
+KeyPlace ProfileText::Locate(const QString& section, const QString& key) const {
+    KeyPlace place;
+    bool inSection = false;
+    for (std::optional<Line> line = LineAt(FBodyBegin); line; line = LineAt(line->end)) {
+        place.lastLine = line;
+        const qsizetype first = SkipBlanks(line->begin, line->contentEnd);
+        if (first == line->contentEnd)
+            continue;
+        const char16_t lead = UnitAt(first);
+        if (lead == u';' || lead == u'#')
+            continue;
+        if (lead == u'[') {
+            if (inSection)
+                break;
+            const qsizetype nameBegin = first + UnitSize();
+            const qsizetype close = Find(u']', nameBegin, line->contentEnd);
+            inSection = SameName(DecodeTrimmed(nameBegin, close), section);
+            if (inSection)
+                place.anchor = line;
+            continue;
+        }
+        if (!inSection)
+            continue;
+        place.anchor = line;
+        const qsizetype equals = Find(u'=', first, line->contentEnd);
+        if (equals < line->contentEnd && SameName(DecodeTrimmed(first, equals), key)) {
+            place.key = line;
+            place.equalsSign = equals;
+            break;
+        }
+    }
+    return place;
+}
+
+QByteArray ProfileText::Spliced(qsizetype begin, qsizetype end, const QByteArray& insert) const {
+    QByteArray bytes;
+    bytes.reserve(FBytes.size() - (end - begin) + insert.size());
+    bytes.append(FBytes.constData(), begin);
+    bytes.append(insert);
+    bytes.append(FBytes.constData() + end, FBytes.size() - end);
+    return bytes;
+}
+
+std::optional<QString> ProfileText::Value(const QString& section, const QString& key) const {
+    const KeyPlace place = Locate(section, key);
+    if (!place.key)
+        return std::nullopt;
+    qsizetype begin = SkipBlanks(place.equalsSign + UnitSize(), place.key->contentEnd);
+    qsizetype end = TrimEnd(begin, place.key->contentEnd);
+    if (end - begin >= 2 * UnitSize()) {
+        const char16_t open = UnitAt(begin);
+        if ((open == u'"' || open == u'\'') && UnitAt(end - UnitSize()) == open) {
+            begin += UnitSize();
+            end -= UnitSize();
+        }
+    }
+    return Decode(begin, end);
+}
+
+std::optional<QByteArray> ProfileText::WithValue(const QString& section, const QString& key,
+                                                 const QString& value) const {
+    if (FBodyEnd != FBytes.size())
+        return std::nullopt;
+    const KeyPlace place = Locate(section, key);
+    if (place.key) {
+        // Blanks after "=" stay, so "Key = 5" becomes "Key = 7".
+        const qsizetype begin = SkipBlanks(place.equalsSign + UnitSize(), place.key->contentEnd);
+        return Spliced(begin, place.key->contentEnd, Encode(value));
+    }
+    const QByteArray entry = Encode(key + QStringLiteral("=") + value);
+    if (place.anchor) {
+        const Line& anchor = *place.anchor;
+        const QByteArray insert = anchor.HasTerminator() ? entry + LineEnd() : LineEnd() + entry;
+        return Spliced(anchor.end, anchor.end, insert);
+    }
+    // A new section goes at the end, after a blank line that keeps the sections apart.
+    QByteArray tail;
+    if (place.lastLine) {
+        if (!place.lastLine->HasTerminator())
+            tail += LineEnd();
+        if (!IsBlankLine(*place.lastLine))
+            tail += LineEnd();
+    }
+    tail +=
+        Encode(QStringLiteral("[") + section + QStringLiteral("]")) + LineEnd() + entry + LineEnd();
+    return Spliced(FBodyEnd, FBodyEnd, tail);
+}
+
+QByteArray NativePath(const QString& fileName) {
+    return QFile::encodeName(fileName);
+}
+
+// Only regular files are opened: a FIFO or a device could block or never end.
+std::optional<QByteArray> ReadRegularFile(const QString& fileName, const struct stat& status) {
+    if (!S_ISREG(status.st_mode) || status.st_size > MaxProfileFileSize)
+        return std::nullopt;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // Read to the end in pieces: the file may have grown since it was looked at.
+    constexpr qint64 PieceSize = qint64(1) << 20;
+    QByteArray bytes;
+    bytes.reserve(static_cast<qsizetype>(status.st_size));
+    for (;;) {
+        const QByteArray piece = file.read(PieceSize);
+        if (piece.isEmpty())
+            break;
+        bytes += piece;
+        if (bytes.size() > MaxProfileFileSize)
+            return std::nullopt;
+    }
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<ProfileText> ReadProfile(const QString& fileName) {
+    struct stat status {};
+    if (::stat(NativePath(fileName).constData(), &status) != 0)
+        return std::nullopt;
+    const std::optional<QByteArray> bytes = ReadRegularFile(fileName, status);
+    if (!bytes)
+        return std::nullopt;
+    return ProfileText::FromBytes(*bytes);
+}
+
+// A file nobody may write counts as read-only even for root, who would otherwise replace it.
+bool IsWritable(const QString& fileName, const struct stat& status) {
+    const mode_t anyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+    return (status.st_mode & anyWrite) != 0 &&
+           ::access(NativePath(fileName).constData(), W_OK) == 0;
+}
+
+struct ExistingFile {
+    QByteArray bytes;
+    std::optional<struct stat> status;
+};
+
+// The current content of a file about to be written, empty for a file not yet there, or
+// nothing when the file must not be written.
+std::optional<ExistingFile> ReadForUpdate(const QString& fileName) {
+    struct stat status {};
+    if (::stat(NativePath(fileName).constData(), &status) != 0) {
+        if (errno == ENOENT)
+            return ExistingFile{};
+        return std::nullopt;
+    }
+    if (!IsWritable(fileName, status))
+        return std::nullopt;
+    std::optional<QByteArray> bytes = ReadRegularFile(fileName, status);
+    if (!bytes)
+        return std::nullopt;
+    return ExistingFile{std::move(*bytes), status};
+}
+
+// The new file takes the old one's owner where we may give it away (as root); for anyone
+// else the refusal is fine: their new file is theirs, as any replaced file would be.
+void KeepOwner(QSaveFile& file, const struct stat& status) {
+    if (status.st_uid == ::geteuid() && status.st_gid == ::getegid())
+        return;
+    [[maybe_unused]] const int refused = ::fchown(file.handle(), status.st_uid, status.st_gid);
+}
+
+// QSaveFile writes a new file beside the old one and renames it over the old one (keeping its
+// permissions), so a full disk or a killed process leaves the old file whole.
+bool ReplaceFile(const QString& fileName, const QByteArray& bytes,
+                 const std::optional<struct stat>& previous) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (previous)
+        KeepOwner(file, *previous);
+    // QSaveFile's commit overlooks a write that fails while it empties its buffer, which would
+    // put a cut-off file in place; pushing the bytes out and syncing them here shows a short
+    // write or a full disk while the old file is still untouched.
+    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0)
+        return false;
+    return file.commit();
+}
+
+bool SyncPath(const QByteArray& path, int flags) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | flags);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// Each write already reaches the disk before its rename; syncing the directory makes the
+// renames themselves durable.
+bool FlushProfile(const QString& fileName) {
+    bool synced = true;
+    struct stat status {};
+    if (::stat(NativePath(fileName).constData(), &status) == 0 && S_ISREG(status.st_mode))
+        synced = SyncPath(NativePath(fileName), O_NONBLOCK);
+    return SyncPath(NativePath(QFileInfo(fileName).path()), O_DIRECTORY) && synced;
+}
+
+bool IsValidSection(const QString& section) {
+    return !section.isEmpty() && !section.contains(u']') && !HasLineBreakOrNul(section);
+}
+
+bool IsValidKey(const QString& key) {
+    return !key.isEmpty() && !key.contains(u'=') && !HasLineBreakOrNul(key) &&
+           !key.startsWith(u'[') && !key.startsWith(u';') && !key.startsWith(u'#');
+}
+
+} // namespace
+
+QString GetPrivateProfileString(const QString& section, const QString& key, const QString& def,
+                                int size, const QString& fileName) {
+    if (size <= 0)
+        return {};
+    const std::optional<ProfileText> text = ReadProfile(fileName);
+    std::optional<QString> value;
+    if (text)
+        value = text->Value(TrimBlanks(section), TrimBlanks(key));
+    return value.value_or(def).left(size - 1);
+}
+
+bool WritePrivateProfileString(const QString* section, const QString* key, const QString* value,
+                               const QString& fileName) {
+    if (!section && !key && !value)
+        return FlushProfile(fileName);
+    if (!section || !key || !value)
+        return false;
+    const QString sectionName = TrimBlanks(*section);
+    const QString keyName = TrimBlanks(*key);
+    if (!IsValidSection(sectionName) || !IsValidKey(keyName) || HasLineBreakOrNul(*value))
+        return false;
+
+    const std::optional<ExistingFile> existing = ReadForUpdate(fileName);
+    if (!existing)
+        return false;
+    const std::optional<ProfileText> text = ProfileText::FromBytes(existing->bytes);
+    if (!text)
+        return false;
+    const std::optional<QByteArray> updated = text->WithValue(sectionName, keyName, *value);
+    if (!updated)
+        return false;
+    if (existing->status && *updated == existing->bytes)
+        return true;
+    return ReplaceFile(fileName, *updated, existing->status);
+}
