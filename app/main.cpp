@@ -1,6 +1,14 @@
+#include "editor/Fonts.h"
+#include "editor/Unit1.h"
+
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return 0;
+    RegisterTahoma();
+    TQtPlatform platform;
+    TForm1 window(platform.Services());
+    Form1 = &window;
+    window.show();
+    return app.exec();
 }
