@@ -1,10 +1,14 @@
 #pragma once
 
+// The chart: walls, titles, legend and colour palette on top of the axis panel, and TChart,
+// the control that puts it in a window.
+
 #include "chart/Series.h"
 
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
@@ -20,40 +24,113 @@ constexpr TShiftState ssDouble = 1u << 6;
 constexpr TShiftState ssTouch = 1u << 7;
 constexpr TShiftState ssPen = 1u << 8;
 
+enum TChartWallShape { fosRectangle, fosRoundRectangle };
+
+// A wall of the chart's box. In a flat chart only the back wall shows: the frame of the chart
+// rectangle.
+struct TChartWall {
+    bool Visible = true;
+    bool Transparent = false;
+    TColor Color = clSilver;
+    TChartPen Pen;
+    // Part of the wall drawn, in percent of its extent.
+    int Start = 0;
+    int End = 100;
+    int Size = 0;
+    TChartWallShape ShapeStyle = fosRectangle;
+    TChartShadow Shadow{false, clGray, 0, 0};
+};
+
+// The back wall is see-through: only its black outline shows.
+struct TChartWalls {
+    TChartWalls() {
+        Back.Transparent = true;
+        Left.Color = 0x0080FFFF;
+        Bottom.Color = clWhite;
+    }
+    TChartWall Back;
+    TChartWall Left;
+    TChartWall Bottom;
+};
+
+struct TChartLegend {
+    bool Visible = true;
+};
+
+// A title's text, one string per line; without text it takes no room.
+struct TChartTitle {
+    bool Visible = true;
+    std::vector<std::string> Text;
+};
+
+// The colours handed to series without a colour of their own, by palette index.
+const std::vector<TColor>& ChartPalette(int index);
+
+class TCustomChart : public TCustomAxisPanel {
+public:
+    explicit TCustomChart(std::unique_ptr<TChartCanvas> canvas);
+
+    TChartWalls& Walls() { return FWalls; }
+    TChartWall& BackWall() { return FWalls.Back; }
+    TChartLegend& Legend() { return FLegend; }
+    const TChartLegend& Legend() const { return FLegend; }
+    TChartTitle& Title() { return FTitle; }
+    TChartTitle& SubTitle() { return FSubTitle; }
+    TChartTitle& Foot() { return FFoot; }
+    TChartTitle& SubFoot() { return FSubFoot; }
+
+    int ColorPaletteIndex() const { return FColorPaletteIndex; }
+    void SetColorPaletteIndex(int index);
+
+    // Colour behind the chart rectangle.
+    virtual TColor GetBackColor() const;
+
+protected:
+    void DrawWalls() override;
+    void SeriesAdded(TChartSeries* series) override;
+
+private:
+    void DrawBackWall();
+
+    TChartWalls FWalls;
+    TChartLegend FLegend;
+    TChartTitle FTitle;
+    TChartTitle FSubTitle;
+    TChartTitle FFoot;
+    TChartTitle FSubFoot;
+    int FColorPaletteIndex = 13;
+};
+
 class TChart;
 using TMouseDownEvent =
     std::function<void(TChart* sender, TMouseButton button, TShiftState shift, int x, int y)>;
 using TMouseMoveEvent = std::function<void(TChart* sender, TShiftState shift, int x, int y)>;
 
-// The chart control: a child window that draws its series on an off-screen image.
-class TChart : public QWidget {
+// The chart control: a child window that draws the chart on an anti-aliased off-screen image
+// and copies that image to the screen.
+class TChart : public QWidget, public TCustomChart {
     Q_OBJECT
 public:
     explicit TChart(QWidget* parent = nullptr);
     ~TChart() override;
 
-    // The chart owns its series.
-    TLineSeries* AddSeries(std::unique_ptr<TLineSeries> series);
-    int SeriesCount() const { return static_cast<int>(FSeries.size()); }
+    int ClientWidth() const override { return width(); }
+    int ClientHeight() const override { return height(); }
+    void SetClientSize(int width, int height) override;
 
-    // Marks the picture stale and redraws it before returning.
-    void Repaint();
-    void Invalidate();
-    // Number of full draws so far.
-    int DrawCount() const { return FDrawCount; }
+    TPoint CursorClientPos() const override;
+    TNumberSeparators AxisNumberSeparators() const override;
 
     TMouseDownEvent OnMouseDown;
     TMouseMoveEvent OnMouseMove;
-    // Current pointer position on the screen (the pointer query).
+    // Current pointer position on the screen (the pointer query); unset: the platform's.
     std::function<QPoint()> CursorScreenPos;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
-private:
-    void FullDraw();
-
-    std::vector<std::unique_ptr<TLineSeries>> FSeries;
-    bool FDirty = true;
-    int FDrawCount = 0;
+    void InvalidateWindow() override;
+    void UpdateWindow() override;
+    TColor SystemColorRGB(int index) const override;
 };

@@ -33,10 +33,10 @@ struct TCurvePoint {
 
 // The curve as the chart starts with it: two lead-in points, then points 1 to 13. The
 // advance boxes start from their own values, which differ at points 4 and 6.
-constexpr TCurvePoint InitialCurve[] = {
-    {0, 5},     {500, 5},    {1000, 10},  {2000, 10},  {3000, 12},
-    {4000, 10}, {5000, 10},  {6000, 11},  {7000, 6},   {8000, 10},
-    {9000, 12}, {10000, 12}, {11000, 10}, {12000, 10}, {13000, 8}};
+constexpr TCurvePoint InitialCurve[] = {{0, 5},      {500, 5},    {1000, 10}, {2000, 10},
+                                        {3000, 12},  {4000, 10},  {5000, 10}, {6000, 11},
+                                        {7000, 6},   {8000, 10},  {9000, 12}, {10000, 12},
+                                        {11000, 10}, {12000, 10}, {13000, 8}};
 constexpr int InitialAdvanceBoxes[PointCount] = {10, 10, 12, 12, 10, 8, 6, 10, 12, 12, 10, 10, 8};
 
 constexpr int BoxTop(int k) {
@@ -116,8 +116,8 @@ void TForm1::BuildLayout() {
     LinkLabel3->setObjectName("LinkLabel3");
     const QString address = QString::fromLatin1(PublisherAddress);
     const QString shown = address.endsWith(u'/') ? address.chopped(1) : address;
-    LinkLabel3->setText(QString("<a href=\"%1\">%2</a>").arg(address.toHtmlEscaped(),
-                                                                shown.toHtmlEscaped()));
+    LinkLabel3->setText(
+        QString("<a href=\"%1\">%2</a>").arg(address.toHtmlEscaped(), shown.toHtmlEscaped()));
     LinkLabel3->setTextFormat(Qt::RichText);
     LinkLabel3->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     LinkLabel3->setOpenExternalLinks(false);
@@ -171,7 +171,37 @@ void TForm1::BuildChart() {
     Chart1->setObjectName("Chart1");
     Chart1->setGeometry(195, 42, 972, 450);
     Chart1->setCursor(Qt::PointingHandCursor);
+    Chart1->SetAllowPanning(pmNone);
+    Chart1->Panning().MouseWheel = pmwNone;
+    Chart1->Zoom().Allow = false;
+    Chart1->Hover().Visible = false;
+    Chart1->Legend().Visible = false;
+    Chart1->SetView3D(false);
+    Chart1->SetColorPaletteIndex(13);
+    TChartAxis* bottom = Chart1->BottomAxis();
+    bottom->SetAutomatic(false);
+    bottom->SetAutomaticMinimum(false);
+    TChartAxis* left = Chart1->LeftAxis();
+    left->SetAutomatic(false);
+    left->SetAutomaticMinimum(false);
+    left->SetMaximumRound(true);
+    left->SetIncrement(1.0);
+
     Series1 = Chart1->AddSeries(std::make_unique<TLineSeries>());
+    Series1->SetSeriesColor(clRed);
+    Series1->Brush().BackColor = clDefault;
+    TSeriesPointer& pointer = Series1->Pointer();
+    pointer.Style = psCircle;
+    pointer.HorizSize = 5;
+    pointer.VertSize = 5;
+    pointer.Brush.Color = clYellow;
+    pointer.Pen.Color = clRed;
+    pointer.Visible = true;
+    pointer.InflateMargins = true;
+    // The speeds are placed in ascending order as the points are added; the list is never
+    // re-sorted afterwards.
+    Series1->XValues()->SetOrder(loAscending);
+    Series1->YValues()->SetOrder(loNone);
     for (const TCurvePoint& p : InitialCurve)
         Series1->AddXY(p.X, p.Y);
     Chart1->OnMouseDown = [this](TChart* sender, TMouseButton button, TShiftState shift, int x,
