@@ -1,0 +1,126 @@
+#include "editor/Fonts.h"
+#include "editor/Unit1.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <memory>
+
+namespace {
+
+struct TBenchPlatform {
+    struct : IMessageBox {
+        void Show(QWidget*, const QString&, const QString&) override {}
+    } MessageBox;
+    struct : IUrlOpener {
+        void Open(const QString&) override {}
+    } UrlOpener;
+    struct : IPointerQuery {
+        QPoint ScreenPos() const override { return Pos; }
+        QPoint Pos;
+    } PointerQuery;
+    struct : IBeep {
+        void Beep() override {}
+    } Beep;
+    TPlatform Services() { return {&MessageBox, &UrlOpener, &PointerQuery, &Beep}; }
+};
+
+// One full draw of the main window's chart with the initial curve into its off-screen image.
+void BM_FullDraw(benchmark::State& state) {
+    TBenchPlatform platform;
+    TForm1 form(platform.Services());
+    for (auto _ : state)
+        form.Chart1->Repaint();
+    state.counters["draws"] = form.Chart1->DrawCount();
+}
+BENCHMARK(BM_FullDraw)->Unit(benchmark::kMicrosecond);
+
+// Filling a chart-sized image and copying it once: no full draw can be faster than this.
+void BM_ImageFloor(benchmark::State& state) {
+    QImage image(972, 450, QImage::Format_ARGB32_Premultiplied);
+    QImage window(972, 450, QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        {
+            QPainter painter(&image);
+            painter.fillRect(image.rect(), QColor(240, 240, 240));
+        }
+        QPainter painter(&window);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        painter.drawImage(0, 0, image);
+        benchmark::DoNotOptimize(window.constBits());
+    }
+}
+BENCHMARK(BM_ImageFloor)->Unit(benchmark::kMicrosecond);
+
+// The screen position of the chart pixel whose value lies nearest to the wanted speed, at
+// the advance row nearest to the wanted degrees.
+QPoint ScreenPositionOf(const TForm1& form, double rpm, double degrees) {
+    auto nearest = [](double wanted, auto toValue) {
+        int best = 0;
+        for (int p = -1000; p < 2000; ++p)
+            if (std::abs(toValue(p) - wanted) < std::abs(toValue(best) - wanted))
+                best = p;
+        return best;
+    };
+    const TLineSeries* series = form.Series1;
+    const int x = nearest(rpm, [series](int p) { return series->XScreenToValue(p); });
+    const int y = nearest(degrees, [series](int p) { return series->YScreenToValue(p); });
+    return form.Chart1->mapToGlobal(QPoint(x, y));
+}
+
+// One mouse move on a grabbed point with everything it runs: the drag's repaint, the writes
+// into the point's two boxes, their rules and their repaints. The pointer swings point 3
+// between two positions, so that every step changes both of its boxes.
+void BM_DragStep(benchmark::State& state) {
+    TBenchPlatform platform;
+    TForm1 form(platform.Services());
+    form.Chart1->Repaint();
+    form.Chart1MouseDown(form.Chart1, mbLeft, ssLeft, form.Series1->CalcXPos(4),
+                         form.Series1->CalcYPos(4));
+    const QPoint positions[] = {ScreenPositionOf(form, 3550, 20.5),
+                                ScreenPositionOf(form, 2550, 8.5)};
+    std::size_t step = 0;
+    const int draws = form.Chart1->DrawCount();
+    for (auto _ : state) {
+        platform.PointerQuery.Pos = positions[step++ % 2];
+        form.Chart1MouseMove(form.Chart1, ssLeft, 0, 0);
+    }
+    state.counters["draws/step"] =
+        benchmark::Counter(form.Chart1->DrawCount() - draws, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_DragStep)->Unit(benchmark::kMicrosecond);
+
+// The deepest cascade: point 1 set to 20000 on the initial curve pushes every point to the
+// top bound and back down, with a repaint for every rule run.
+void BM_CascadeRpm1To20000(benchmark::State& state) {
+    TBenchPlatform platform;
+    int draws = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto form = std::make_unique<TForm1>(platform.Services());
+        const int before = form->Chart1->DrawCount();
+        state.ResumeTiming();
+        form->SpinEditRPM[0]->SetValue(20000);
+        state.PauseTiming();
+        draws = form->Chart1->DrawCount() - before;
+        form.reset();
+        state.ResumeTiming();
+    }
+    state.counters["draws"] = draws;
+}
+BENCHMARK(BM_CascadeRpm1To20000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    RegisterTahoma();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
