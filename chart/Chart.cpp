@@ -4,9 +4,14 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QInputDevice>
+#include <QKeyEvent>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QWheelEvent>
+#include <optional>
 
 namespace {
 
@@ -23,6 +28,58 @@ constexpr int SysButtonHighlight = 20;
 TColor FromQColor(const QColor& c) {
     return static_cast<TColor>(c.red()) | static_cast<TColor>(c.green()) << 8 |
            static_cast<TColor>(c.blue()) << 16;
+}
+
+// Buttons beyond the three (back, forward and the like) are not the chart's.
+std::optional<TMouseButton> ChartButton(Qt::MouseButton button) {
+    switch (button) {
+    case Qt::LeftButton:
+        return mbLeft;
+    case Qt::RightButton:
+        return mbRight;
+    case Qt::MiddleButton:
+        return mbMiddle;
+    default:
+        return std::nullopt;
+    }
+}
+
+TShiftState InputDeviceShift(const QInputDevice* device) {
+    if (!device)
+        return 0;
+    switch (device->type()) {
+    case QInputDevice::DeviceType::TouchScreen:
+        return ssTouch;
+    case QInputDevice::DeviceType::Stylus:
+    case QInputDevice::DeviceType::Airbrush:
+        return ssPen;
+    default:
+        return 0;
+    }
+}
+
+// Modifier keys and the buttons held at the time of the event, a press's own button included.
+TShiftState ShiftState(const QMouseEvent& event) {
+    TShiftState shift = 0;
+    const Qt::KeyboardModifiers modifiers = event.modifiers();
+    if (modifiers & Qt::ShiftModifier)
+        shift |= ssShift;
+    if (modifiers & Qt::AltModifier)
+        shift |= ssAlt;
+    if (modifiers & Qt::ControlModifier)
+        shift |= ssCtrl;
+    const Qt::MouseButtons buttons = event.buttons();
+    if (buttons & Qt::LeftButton)
+        shift |= ssLeft;
+    if (buttons & Qt::RightButton)
+        shift |= ssRight;
+    if (buttons & Qt::MiddleButton)
+        shift |= ssMiddle;
+    return shift | InputDeviceShift(event.device());
+}
+
+bool IsArrowKey(int key) {
+    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
 }
 
 } // namespace
@@ -87,8 +144,12 @@ TChart::TChart(QWidget* parent) : QWidget(parent), TCustomChart(std::make_unique
     // The full draw covers every pixel, so the window is never erased first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    setFocusPolicy(Qt::StrongFocus);
-    setCursor(Qt::PointingHandCursor);
+    // A tab stop that Qt must not focus on a click: Qt would move the focus before the press
+    // reaches the editor, and a spin box losing it would clamp before the grab is decided.
+    // The chart takes the focus itself once the editor has seen the press.
+    setFocusPolicy(Qt::TabFocus);
+    setMouseTracking(true);
+    setCursor(FOriginalCursor);
     resize(400, 250);
     SetAutoRepaint(true);
 }
@@ -111,6 +172,13 @@ TNumberSeparators TChart::AxisNumberSeparators() const {
                              locale.decimalPoint().toStdString()};
 }
 
+bool TChart::event(QEvent* event) {
+    // Polished once, just before it is first shown: the layout has set its cursor by then.
+    if (event->type() == QEvent::Polish)
+        FOriginalCursor = cursor();
+    return QWidget::event(event);
+}
+
 void TChart::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
     TPainterDestination destination(&painter);
@@ -119,6 +187,101 @@ void TChart::paintEvent(QPaintEvent* /*event*/) {
 
 void TChart::resizeEvent(QResizeEvent* /*event*/) {
     Invalidate();
+}
+
+void TChart::mousePressEvent(QMouseEvent* event) {
+    Press(event, 0);
+}
+
+// Qt delivers the second press of a double click as a double-click event instead of a press.
+void TChart::mouseDoubleClickEvent(QMouseEvent* event) {
+    Press(event, ssDouble);
+}
+
+void TChart::Press(QMouseEvent* event, TShiftState extraShift) {
+    const std::optional<TMouseButton> button = ChartButton(event->button());
+    if (!button) {
+        event->ignore();
+        return;
+    }
+    // With no other button down, a capture still marked here ended with a release that went
+    // to another window (a modal box opened during a drag, say).
+    if (event->buttons() == event->button())
+        FCaptured = false;
+    const QPoint pos = event->position().toPoint();
+    if (!Reaches(pos))
+        return;
+    // Captured before the editor sees the press, so that a handler that fails still leaves
+    // the drag's moves with the chart.
+    if (*button == mbLeft)
+        FCaptured = true;
+    if (OnMouseDown)
+        OnMouseDown(this, *button, ShiftState(*event) | extraShift, pos.x(), pos.y());
+    if (TakesFocusOnPress())
+        setFocus(Qt::MouseFocusReason);
+}
+
+void TChart::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (!Reaches(pos))
+        return;
+    if (OnMouseMove)
+        OnMouseMove(this, ShiftState(*event), pos.x(), pos.y());
+    RestoreCursor();
+}
+
+void TChart::mouseReleaseEvent(QMouseEvent* event) {
+    if (!ChartButton(event->button())) {
+        event->ignore();
+        return;
+    }
+    FCaptured = false;
+}
+
+// The wheel neither scrolls nor zooms the chart, and it must not scroll anything behind it.
+void TChart::wheelEvent(QWheelEvent* event) {
+    event->accept();
+}
+
+// The arrow keys stay with the chart, which does nothing with them, so that they never move
+// the focus. Tab and backtab have been dealt with before these are called.
+void TChart::keyPressEvent(QKeyEvent* event) {
+    if (IsArrowKey(event->key()))
+        event->accept();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void TChart::keyReleaseEvent(QKeyEvent* event) {
+    if (IsArrowKey(event->key()))
+        event->accept();
+    else
+        QWidget::keyReleaseEvent(event);
+}
+
+void TChart::leaveEvent(QEvent* event) {
+    RestoreCursor();
+    QWidget::leaveEvent(event);
+}
+
+// Qt keeps routing the pointer to the widget pressed first until every button is up, also
+// where another window would have had it: after a right press (which does not capture), or
+// once a release has ended the capture while the left button stays down. Those events are
+// not the chart's unless they happen over it.
+bool TChart::Reaches(QPoint pos) const {
+    return FCaptured || rect().contains(pos);
+}
+
+// A press gives the chart the focus unless its parent window holds it itself.
+bool TChart::TakesFocusOnPress() const {
+    const QWidget* parent = parentWidget();
+    return isEnabled() && isVisible() && (focusPolicy() & Qt::TabFocus) && !hasFocus() && parent &&
+           !parent->hasFocus();
+}
+
+void TChart::RestoreCursor() {
+    if (cursor() != FOriginalCursor)
+        setCursor(FOriginalCursor);
 }
 
 void TChart::InvalidateWindow() {

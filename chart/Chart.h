@@ -5,6 +5,7 @@
 
 #include "chart/Series.h"
 
+#include <QCursor>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -107,7 +108,8 @@ using TMouseDownEvent =
 using TMouseMoveEvent = std::function<void(TChart* sender, TShiftState shift, int x, int y)>;
 
 // The chart control: a child window that draws the chart on an anti-aliased off-screen image
-// and copies that image to the screen.
+// and copies that image to the screen. Mouse presses and moves go to the editor's handlers
+// first; only then does the chart take the keyboard focus and restore its pointer shape.
 class TChart : public QWidget, public TCustomChart {
     Q_OBJECT
 public:
@@ -127,10 +129,31 @@ public:
     std::function<QPoint()> CursorScreenPos;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
     void InvalidateWindow() override;
     void UpdateWindow() override;
     TColor SystemColorRGB(int index) const override;
+
+private:
+    void Press(QMouseEvent* event, TShiftState extraShift);
+    bool Reaches(QPoint pos) const;
+    bool TakesFocusOnPress() const;
+    void RestoreCursor();
+
+    // From a left press to the first release of any button, every move belongs to the chart,
+    // wherever the pointer is.
+    bool FCaptured = false;
+    // The pointer shape the layout gave the chart; it shows over the whole chart at all times.
+    QCursor FOriginalCursor{Qt::PointingHandCursor};
 };

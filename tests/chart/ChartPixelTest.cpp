@@ -159,7 +159,7 @@ TEST_F(ShownChart, ControlNeverErasesAndShowsAPointingHand) {
     EXPECT_TRUE(Chart->testAttribute(Qt::WA_OpaquePaintEvent));
     EXPECT_TRUE(Chart->testAttribute(Qt::WA_NoSystemBackground));
     EXPECT_EQ(Chart->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(Chart->focusPolicy(), Qt::StrongFocus);
+    EXPECT_EQ(Chart->focusPolicy(), Qt::TabFocus);
 }
 
 TEST_F(ChartPixels, LabelsUseTheSeparatorsOfTheUsersLocale) {
