@@ -25,8 +25,8 @@ public:
             if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) ||
                 QFile::exists(QString("/tmp/.X%1-lock").arg(n)))
                 continue;
-            FXvfb.start("Xvfb", {QString(":%1").arg(n), "-screen", "0", "1280x1024x24",
-                                 "-nolisten", "tcp"});
+            FXvfb.start("Xvfb", {QString(":%1").arg(n), "-screen", "0", "1280x1024x24", "-nolisten",
+                                 "tcp"});
             if (!FXvfb.waitForStarted(5000))
                 break;
             const QString display = QString(":%1").arg(n);
@@ -145,7 +145,9 @@ public:
         return QImage(path);
     }
 
-    std::pair<int, QString> Xdotool(const QStringList& args) { return Run("xdotool", args, FDisplay); }
+    std::pair<int, QString> Xdotool(const QStringList& args) {
+        return Run("xdotool", args, FDisplay);
+    }
 
 private:
     static void Settle() { QThread::msleep(150); }

@@ -172,8 +172,8 @@ TEST_F(CurveRules, BoxesStayInOrderAfterEveryBoxIsLeft) {
         const std::vector<double> xs = CurveXs();
         for (std::size_t i = 1; i < xs.size(); ++i) {
             const bool stacked = xs[i] == xs[i - 1] && (xs[i] == 500 || xs[i] == 20000);
-            EXPECT_TRUE(xs[i] > xs[i - 1] || stacked) << "after writing " << w[1] << " into box "
-                                                      << w[0] << " at point " << i + 1;
+            EXPECT_TRUE(xs[i] > xs[i - 1] || stacked)
+                << "after writing " << w[1] << " into box " << w[0] << " at point " << i + 1;
         }
     }
 }

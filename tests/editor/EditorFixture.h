@@ -1,8 +1,8 @@
 #pragma once
 
 #include "editor/Fonts.h"
-#include "editor/Unit1.h"
 #include "editor/TestPlatform.h"
+#include "editor/Unit1.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -66,8 +66,8 @@ TEST_F(MainWindow, UsesTahomaOfTheStatedPixelHeights) {
 }
 
 TEST_F(MainWindow, TabWalksTheControlsInOrderAndSkipsTheLinks) {
-    std::vector<QWidget*> expected{Form->Chart1, Form->B_LoadIniFile, Form->B_SaveIniFile,
-                                   Rpm(1), Adv(1)};
+    std::vector<QWidget*> expected{Form->Chart1, Form->B_LoadIniFile, Form->B_SaveIniFile, Rpm(1),
+                                   Adv(1)};
     for (int k = 2; k <= 13; ++k)
         expected.push_back(Rpm(k));
     for (int k = 2; k <= 13; ++k)
