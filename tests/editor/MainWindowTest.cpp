@@ -1,8 +1,11 @@
 #include "editor/EditorFixture.h"
 
+#include <QDir>
 #include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
@@ -100,6 +103,31 @@ TEST_F(MainWindow, LinkOpensThePublishersAddressByClickOrEnter) {
     Form->LinkLabel3->setFocus(Qt::MouseFocusReason);
     Key(Form->LinkLabel3, Qt::Key_Return);
     EXPECT_EQ(Platform.UrlOpener.Opened, QStringList({address, address}));
+}
+
+TEST_F(MainWindow, ClosingAfterEditsEndsTheApplicationWithoutAPromptOrAFile) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    Rpm(3)->SetValue(3500);
+    // Closing the window from inside the running event loop ends the loop; the watchdog
+    // would end it instead if the close did not.
+    bool watchdogFired = false;
+    QTimer::singleShot(0, Form.get(), [this] { Form->close(); });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&watchdogFired] {
+        watchdogFired = true;
+        QApplication::quit();
+    });
+    watchdog.start(5000);
+    QApplication::exec();
+    EXPECT_FALSE(watchdogFired);
+    EXPECT_FALSE(Form->isVisible());
+    EXPECT_TRUE(Platform.MessageBox.Messages.empty());
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+    QDir::setCurrent(previous);
 }
 
 TEST_F(MainWindow, ApplicationTitleIsTheExecutablesNameInTitleCase) {
