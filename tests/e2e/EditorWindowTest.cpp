@@ -39,7 +39,7 @@ protected:
 };
 
 TEST_F(EditorWindow, OpensAtItsFixedSize) {
-    EXPECT_EQ(X.WindowSize(), QSize(1175, 548));
+    EXPECT_EQ(X.WindowGeometry().size(), QSize(1175, 548));
     EXPECT_TRUE(X.EditorRunning());
 }
 

@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMap>
 #include <QProcess>
+#include <QRect>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
@@ -84,31 +86,18 @@ public:
     bool EditorRunning() const { return FEditor.state() == QProcess::Running; }
     const QString& Window() const { return FWindow; }
 
-    // The window's client area position on the screen.
-    QPoint WindowOrigin() {
+    // The window's client area on the screen.
+    QRect WindowGeometry() {
         const auto [code, out] = Xdotool({"getwindowgeometry", "--shell", FWindow});
-        int x = 0;
-        int y = 0;
+        QMap<QString, int> values;
         for (const QString& line : out.split('\n')) {
-            if (line.startsWith("X="))
-                x = line.mid(2).toInt();
-            if (line.startsWith("Y="))
-                y = line.mid(2).toInt();
+            const qsizetype eq = line.indexOf('=');
+            if (eq > 0)
+                values[line.left(eq)] = line.mid(eq + 1).toInt();
         }
-        return {x, y};
+        return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
     }
-    QSize WindowSize() {
-        const auto [code, out] = Xdotool({"getwindowgeometry", "--shell", FWindow});
-        int w = 0;
-        int h = 0;
-        for (const QString& line : out.split('\n')) {
-            if (line.startsWith("WIDTH="))
-                w = line.mid(6).toInt();
-            if (line.startsWith("HEIGHT="))
-                h = line.mid(7).toInt();
-        }
-        return {w, h};
-    }
+    QPoint WindowOrigin() { return WindowGeometry().topLeft(); }
 
     // Pointer and keyboard, in window client coordinates.
     void MoveTo(QPoint p) {
