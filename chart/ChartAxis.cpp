@@ -1,9 +1,9 @@
 #include "chart/ChartAxis.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <utility>
@@ -19,11 +19,13 @@ constexpr double MaxLabelsSteps = 10000;
 constexpr int MaxWidestLabelTexts = 5000;
 constexpr double MaxRoundableMinimum = 9.223372036854775806e18;
 
-// Round half to even, to a 32-bit pixel; values beyond the 32-bit range saturate.
+// Round half to even, to a 32-bit pixel; values beyond the 32-bit range saturate. In the
+// default rounding mode rint rounds as nearbyint does, without saving and restoring the
+// floating-point environment around it, which would cost more than all the rest of a position.
 int RoundToPixel(long double v) {
     if (std::isnan(v))
         return 0;
-    const long double r = std::nearbyintl(v);
+    const long double r = std::rintl(v);
     if (r >= static_cast<long double>(std::numeric_limits<int>::max()))
         return std::numeric_limits<int>::max();
     if (r <= static_cast<long double>(std::numeric_limits<int>::min()))
@@ -52,8 +54,11 @@ void ClearBrush(TChartCanvas& canvas) {
 // |value| as a whole number of thousandths, rounded half away from zero on its 15
 // significant decimal digits; "0" when nothing is left.
 std::string Thousandths(double value) {
+    // 15 significant digits, correctly rounded, as "d.dddddddddddddde+xx".
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    const auto written = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value),
+                                       std::chars_format::scientific, 14);
+    *written.ptr = '\0';
     std::string mantissa;
     const char* p = buf;
     for (; *p && *p != 'e'; ++p)

@@ -92,23 +92,74 @@ Qt::BrushStyle HatchStyle(TBrushStyle style) {
     }
 }
 
-// The brushes one fill paints with, bottom first: none for a clear brush, the hatch's
+// Paints with the brushes of one fill, bottom first: none for a clear brush, the hatch's
 // background under its lines for a hatched one.
-std::vector<QBrush> FillBrushes(const TChartBrush& brush, std::uint8_t transparency) {
+template <class Fill>
+void PaintFill(const TChartBrush& brush, std::uint8_t transparency, Fill fill) {
     if (brush.Style == bsClear)
-        return {};
+        return;
     const QColor color = ToQColor(brush.Color, transparency);
-    if (brush.Style == bsSolid)
-        return {QBrush(color)};
-    return {QBrush(ToQColor(brush.BackColor, transparency)),
-            QBrush(color, HatchStyle(brush.Style))};
+    if (brush.Style == bsSolid) {
+        fill(QBrush(color));
+        return;
+    }
+    fill(QBrush(ToQColor(brush.BackColor, transparency)));
+    fill(QBrush(color, HatchStyle(brush.Style)));
 }
 
-QString WithoutTrailingBlanks(const std::string& text) {
-    QString s = QString::fromStdString(text);
+QString WithoutTrailingBlanks(QString s) {
     while (!s.isEmpty() && s.back().isSpace())
         s.chop(1);
     return s;
+}
+
+// The smallest rectangle holding every pixel that is not fully transparent.
+QRect InkBounds(const QImage& image) {
+    int left = image.width();
+    int right = -1;
+    int top = image.height();
+    int bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (row[x] == 0)
+                continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    return right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+// A straight piece of an outline has a direction along an axis and a length.
+bool AlongAnAxis(const TPoint& a, const TPoint& b) {
+    return (a.X == b.X) != (a.Y == b.Y);
+}
+
+// Outlines whose every piece runs along an axis and turns by a right angle at every corner.
+bool RightAngled(const std::vector<TPoint>& points) {
+    for (std::size_t i = 0; i + 1 < points.size(); ++i) {
+        if (!AlongAnAxis(points[i], points[i + 1]))
+            return false;
+        if (i > 0 && (points[i - 1].X == points[i].X) == (points[i].X == points[i + 1].X))
+            return false;
+    }
+    return true;
+}
+
+// Measured texts kept before all are measured anew.
+constexpr std::size_t MaxTextRuns = 4096;
+
+// Pictures are kept of strokes and texts up to this long and of ellipses, pens and fonts up to
+// this size, anywhere not too far from the image for whole pixel coordinates.
+constexpr double MaxSpriteStroke = 4096;
+constexpr std::int64_t MaxSpriteSize = 128;
+constexpr double MaxSpriteCoordinate = 1 << 30;
+
+bool NearTheImage(const QPointF& p) {
+    return std::abs(p.x()) <= MaxSpriteCoordinate && std::abs(p.y()) <= MaxSpriteCoordinate;
 }
 
 QRawFont RawFont(const QString& family, int style, double emPixels) {
@@ -137,17 +188,22 @@ void TSmoothCanvas::Line(int x0, int y0, int x1, int y1) {
     if (!FPainter || !PenDraws())
         return;
     PreparePen();
-    FPainter->drawLine(QPointF(x0, y0), QPointF(x1, y1));
+    StrokeSegment(QPointF(x0, y0), QPointF(x1, y1), FGPPen.capStyle());
 }
 
 void TSmoothCanvas::Polyline(const std::vector<TPoint>& points) {
     if (!FPainter || !PenDraws() || points.size() < 2)
         return;
+    PreparePen();
+    if (ThinSolidPen() && RightAngled(points)) {
+        StrokePieces(points, false);
+        return;
+    }
     QPolygonF polygon;
     polygon.reserve(static_cast<qsizetype>(points.size()));
     for (const TPoint& p : points)
         polygon.append(QPointF(p.X, p.Y));
-    PreparePen();
+    FPlainColor.reset();
     FPainter->drawPolyline(polygon);
 }
 
@@ -167,8 +223,18 @@ void TSmoothCanvas::Rectangle(int x0, int y0, int x1, int y1) {
     if (outline)
         PreparePen();
     FillBox(FillBoxInside(box));
-    if (outline)
+    if (!outline)
+        return;
+    const int l = std::min(x0, x1);
+    const int t = std::min(y0, y1);
+    const int r = std::max(x0, x1);
+    const int b = std::max(y0, y1);
+    if (ThinSolidPen() && l < r && t < b) {
+        StrokePieces({{l, t}, {r, t}, {r, b}, {l, b}, {l, t}}, true);
+    } else {
+        FPlainColor.reset();
         FPainter->drawRect(box);
+    }
 }
 
 void TSmoothCanvas::Ellipse(int x1, int y1, int x2, int y2) {
@@ -178,11 +244,52 @@ void TSmoothCanvas::Ellipse(int x1, int y1, int x2, int y2) {
     const bool outline = PenDraws();
     if (outline)
         PreparePen();
-    QPainterPath path;
-    path.addEllipse(FillBoxInside(box));
-    FillPath(path);
-    if (outline)
-        FPainter->drawEllipse(box);
+    const bool hatched = FBrush.Style != bsSolid && FBrush.Style != bsClear;
+    const std::int64_t width = std::abs(std::int64_t{x2} - x1);
+    const std::int64_t height = std::abs(std::int64_t{y2} - y1);
+    const std::int64_t margin = 2 * std::int64_t{std::max(0, FPen.Width)} + 2;
+    // A hatch is laid out from the image's corner, so a hatched ellipse is not a picture that
+    // can be moved.
+    if (hatched || width == 0 || height == 0 || width + 2 * margin > MaxSpriteSize ||
+        height + 2 * margin > MaxSpriteSize || !NearTheImage(box.topLeft())) {
+        QPainterPath path;
+        path.addEllipse(FillBoxInside(box));
+        FillPath(path);
+        if (outline)
+            FPainter->drawEllipse(box);
+        return;
+    }
+    const bool smooth = FPainter->testRenderHint(QPainter::Antialiasing);
+    const int w = static_cast<int>(width);
+    const int h = static_cast<int>(height);
+    TEllipseKey key{w,
+                    h,
+                    FBrush.Style == bsSolid,
+                    ToQColor(FBrush.Color, FTransparency).rgba(),
+                    outline,
+                    outline ? FGPPen.color().rgba() : 0,
+                    outline ? FPen.Width : 0,
+                    outline ? static_cast<int>(FGPPen.style()) : 0,
+                    outline ? static_cast<int>(FGPPen.capStyle()) : 0,
+                    smooth};
+    const TSprite* sprite = FEllipses.Find(key);
+    if (!sprite) {
+        const int m = static_cast<int>(margin);
+        const QRect area(-m, -m, w + 2 * m, h + 2 * m);
+        const QRectF inside = FillBoxInside(QRectF(0, 0, w, h));
+        sprite = &FEllipses.Add(
+            key, Render(area, smooth, false, [&](QPainter& painter, const QPointF& origin) {
+                QPainterPath path;
+                path.addEllipse(inside.translated(origin));
+                PaintFill(FBrush, FTransparency,
+                          [&](const QBrush& brush) { painter.fillPath(path, brush); });
+                if (!outline)
+                    return;
+                painter.setPen(FGPPen);
+                painter.drawEllipse(QRectF(origin, QSizeF(w, h)));
+            }));
+    }
+    Blit(*sprite, box.topLeft().toPoint());
 }
 
 void TSmoothCanvas::PreparePen() {
@@ -207,14 +314,123 @@ void TSmoothCanvas::SetSmoothing(bool on) {
     ICachedAntialias = on;
 }
 
-void TSmoothCanvas::FillPath(const QPainterPath& path) {
-    for (const QBrush& brush : FillBrushes(FBrush, FTransparency))
-        FPainter->fillPath(path, brush);
+bool TSmoothCanvas::ThinSolidPen() const {
+    return FPen.Width == 1 && FGPPen.style() == Qt::SolidLine;
 }
 
+// A stroke between two points on the half-pixel grid. Smooth horizontal and vertical strokes
+// (grid lines, ticks, axis lines, frames) are painted once as a picture and copied from then
+// on; the painter's clip applies to the copy as it would to the stroke. Slanted strokes, which
+// the series draws anew whenever a point moves, go to the painter.
+void TSmoothCanvas::StrokeSegment(const QPointF& from, const QPointF& to, Qt::PenCapStyle cap) {
+    auto pen = [&] {
+        QPen p = FGPPen;
+        if (p.capStyle() != cap)
+            p.setCapStyle(cap);
+        return p;
+    };
+    const double dx = std::abs(to.x() - from.x());
+    const double dy = std::abs(to.y() - from.y());
+    if (FPen.Width < 1 || (dx != 0 && dy != 0) || std::max(dx, dy) > MaxSpriteStroke ||
+        FPen.Width > MaxSpriteSize || !NearTheImage(from)) {
+        FPlainColor.reset();
+        FPainter->setPen(pen());
+        FPainter->drawLine(from, to);
+        return;
+    }
+    const QPoint anchor(static_cast<int>(std::floor(from.x())),
+                        static_cast<int>(std::floor(from.y())));
+    const QPointF start = from - anchor;
+    const QPointF end = to - anchor;
+    const int margin = 2 * FPen.Width + 2;
+    const QRect area(QPoint(static_cast<int>(std::floor(std::min(start.x(), end.x()))) - margin,
+                            static_cast<int>(std::floor(std::min(start.y(), end.y()))) - margin),
+                     QPoint(static_cast<int>(std::ceil(std::max(start.x(), end.x()))) + margin,
+                            static_cast<int>(std::ceil(std::max(start.y(), end.y()))) + margin));
+    const TStrokeKey key{start.x(),
+                         start.y(),
+                         end.x() - start.x(),
+                         end.y() - start.y(),
+                         FGPPen.color().rgba(),
+                         FPen.Width,
+                         static_cast<int>(FGPPen.style()),
+                         static_cast<int>(cap),
+                         static_cast<int>(FGPPen.joinStyle())};
+    const TSprite* sprite = FStrokes.Find(key);
+    if (!sprite) {
+        sprite = &FStrokes.Add(
+            key, Render(area, true, false, [&](QPainter& painter, const QPointF& origin) {
+                painter.setPen(pen());
+                painter.drawLine(origin + start, origin + end);
+            }));
+    }
+    Blit(*sprite, anchor);
+}
+
+// The painter draws a smooth one-pixel solid outline one straight piece after the other, with
+// nothing at the corners, and extends the open ends by half a pixel for round and square caps:
+// the same outline drawn piece by piece, each with flat ends, gives the same pixels.
+void TSmoothCanvas::StrokePieces(const std::vector<TPoint>& points, bool closed) {
+    const bool capped = !closed && FGPPen.capStyle() != Qt::FlatCap;
+    const std::size_t last = points.size() - 2;
+    for (std::size_t i = 0; i <= last; ++i) {
+        QPointF from(points[i].X, points[i].Y);
+        QPointF to(points[i + 1].X, points[i + 1].Y);
+        const QPointF step =
+            (to - from) / std::max(std::abs(to.x() - from.x()), std::abs(to.y() - from.y()));
+        if (capped && i == 0)
+            from -= step / 2;
+        if (capped && i == last)
+            to += step / 2;
+        StrokeSegment(from, to, Qt::FlatCap);
+    }
+}
+
+void TSmoothCanvas::Blit(const TSprite& sprite, const QPoint& anchor) {
+    if (sprite.Image.isNull())
+        return;
+    FPlainColor.reset();
+    FPainter->drawImage(anchor + sprite.Offset, sprite.Image);
+}
+
+TSmoothCanvas::TSprite
+TSmoothCanvas::Render(const QRect& area, bool smooth, bool smoothText,
+                      const std::function<void(QPainter&, const QPointF&)>& paint) {
+    QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing, smooth);
+        painter.setRenderHint(QPainter::TextAntialiasing, smoothText);
+        paint(painter, QPointF(-area.left(), -area.top()));
+    }
+    const QRect ink = InkBounds(image);
+    if (ink.isEmpty())
+        return TSprite{};
+    return TSprite{image.copy(ink), area.topLeft() + ink.topLeft()};
+}
+
+void TSmoothCanvas::FillPath(const QPainterPath& path) {
+    FPlainColor.reset();
+    PaintFill(FBrush, FTransparency, [&](const QBrush& brush) { FPainter->fillPath(path, brush); });
+}
+
+// The panel paints the whole image in its colour twice, first as the parent's background and
+// then as its own face: painting the whole image in the one opaque colour it already has changes
+// nothing and is left out.
 void TSmoothCanvas::FillBox(const QRectF& box) {
-    for (const QBrush& brush : FillBrushes(FBrush, FTransparency))
-        FPainter->fillRect(box, brush);
+    if (FBrush.Style == bsSolid && !FPainter->hasClipping() &&
+        box.contains(QRectF(FBitmap.rect()))) {
+        const QColor color = ToQColor(FBrush.Color, FTransparency);
+        if (color.alpha() == 255) {
+            if (FPlainColor != color.rgba())
+                FPainter->fillRect(box, color);
+            FPlainColor = color.rgba();
+            return;
+        }
+    }
+    FPlainColor.reset();
+    PaintFill(FBrush, FTransparency, [&](const QBrush& brush) { FPainter->fillRect(box, brush); });
 }
 
 // A thick outline is centred on the box's edges; the fill stops where the outline's inner half
@@ -240,52 +456,74 @@ double TSmoothCanvas::EmPixels() const {
 }
 
 void TSmoothCanvas::PrepareFont() {
-    const TFontKey key{FFont.Name, FFont.Size, FFont.Style};
-    if (IOldFont == key)
+    if (IOldFont && IOldFont->Name == FFont.Name && IOldFont->Size == FFont.Size &&
+        IOldFont->Style == FFont.Style)
         return;
+    const TFontKey key{FFont.Name, FFont.Size, FFont.Style};
     const double em = EmPixels();
     QRawFont raw = RawFont(QString::fromStdString(FFont.Name), FFont.Style, em);
     if (!raw.isValid())
         raw = RawFont(QStringLiteral("Sans Serif"), FFont.Style, em);
     FUnitFont = raw;
     FGPFont = raw;
+    FAscent = 0;
+    FLineHeight = 0;
     if (raw.isValid()) {
         FUnitFont.setPixelSize(raw.unitsPerEm());
         FGPFont.setPixelSize(em);
+        const double units = FUnitFont.ascent() + FUnitFont.descent() + FUnitFont.leading();
+        FAscent = FUnitFont.ascent() * em / FUnitFont.unitsPerEm();
+        FLineHeight = units * em / FUnitFont.unitsPerEm();
     }
     IOldFont = key;
+    FRuns = &FTextRuns[key];
     ++FFontBuilds;
 }
 
 double TSmoothCanvas::LineHeight() {
     PrepareFont();
-    if (!FUnitFont.isValid())
-        return 0;
-    const double units = FUnitFont.ascent() + FUnitFont.descent() + FUnitFont.leading();
-    return units * EmPixels() / FUnitFont.unitsPerEm();
+    return FLineHeight;
+}
+
+// The chart measures the same few labels in the same font over and over: each text is laid
+// out once per font.
+const TSmoothCanvas::TTextRun& TSmoothCanvas::Run(const std::string& text) {
+    PrepareFont();
+    const auto found = FRuns->find(text);
+    if (found != FRuns->end())
+        return found->second;
+    if (FRunCount >= MaxTextRuns) {
+        FTextRuns.clear();
+        FRunCount = 0;
+        FRuns = &FTextRuns[*IOldFont];
+    }
+    ++FRunCount;
+    return FRuns->emplace(text, MeasureRun(text)).first->second;
 }
 
 // Advances are read from the face at one pixel per font unit, where they are whole numbers,
 // and scaled to the font's size, so widths do not depend on how the renderer rounds glyphs.
-std::vector<double> TSmoothCanvas::Advances(const QString& text, QList<quint32>& glyphs) {
-    PrepareFont();
-    std::vector<double> advances;
-    if (!FUnitFont.isValid() || text.isEmpty())
-        return advances;
-    glyphs = FUnitFont.glyphIndexesForString(text);
+TSmoothCanvas::TTextRun TSmoothCanvas::MeasureRun(const std::string& text) const {
+    TTextRun run;
+    if (!FUnitFont.isValid() || text.empty())
+        return run;
     const double scale = EmPixels() / FUnitFont.unitsPerEm();
-    for (const QPointF& a : FUnitFont.advancesForGlyphIndexes(glyphs))
-        advances.push_back(a.x() * scale);
-    return advances;
-}
-
-double TSmoothCanvas::AdvanceWidth(const QString& text) {
+    auto lay = [&](const QString& s, QList<quint32>& glyphs, QList<QPointF>* positions) {
+        glyphs = FUnitFont.glyphIndexesForString(s);
+        double pen = 0;
+        for (const QPointF& a : FUnitFont.advancesForGlyphIndexes(glyphs)) {
+            if (positions)
+                positions->append(QPointF(pen, 0));
+            pen += a.x() * scale;
+        }
+        return pen;
+    };
+    const QString full = QString::fromStdString(text);
+    const double width = lay(full, run.Glyphs, &run.Positions);
+    const QString trimmed = WithoutTrailingBlanks(full);
     QList<quint32> glyphs;
-    const std::vector<double> advances = Advances(text, glyphs);
-    double width = 0;
-    for (double a : advances)
-        width += a;
-    return width;
+    run.TrimmedWidth = trimmed.size() == full.size() ? width : lay(trimmed, glyphs, nullptr);
+    return run;
 }
 
 // Trailing blanks are not measured, so a text of blanks alone is as wide as the layout's
@@ -293,7 +531,8 @@ double TSmoothCanvas::AdvanceWidth(const QString& text) {
 TFloatSize TSmoothCanvas::TextSize(const std::string& text) {
     if (text.empty())
         return TFloatSize{};
-    return TFloatSize{AdvanceWidth(WithoutTrailingBlanks(text)) + 2 * Padding(), LineHeight()};
+    const double width = Run(text).TrimmedWidth;
+    return TFloatSize{width + 2 * Padding(), LineHeight()};
 }
 
 int TSmoothCanvas::TextWidth(const std::string& text) {
@@ -309,7 +548,7 @@ int TSmoothCanvas::RoundTextHeight(double layoutHeight) {
 }
 
 double TSmoothCanvas::TypographicWidth(const std::string& text) {
-    return AdvanceWidth(WithoutTrailingBlanks(text));
+    return Run(text).TrimmedWidth;
 }
 
 QPointF TSmoothCanvas::AlignedAnchor(int x, int y, const std::string& text) {
@@ -336,32 +575,57 @@ void TSmoothCanvas::TextOut(int x, int y, const std::string& text) {
     }
     TakeFontBrush();
     if (FPainter)
-        DrawText(anchor, QString::fromStdString(text));
+        DrawText(anchor, text);
 }
 
 // The layout box's top-left corner is the anchor; the glyphs start after the box's left
-// padding, on a baseline one ascent below the top.
-void TSmoothCanvas::DrawText(const QPointF& anchor, const QString& text) {
-    QList<quint32> glyphs;
-    const std::vector<double> advances = Advances(text, glyphs);
-    if (advances.empty() || !FGPFont.isValid())
+// padding, on a baseline one ascent below the top. A label is painted once as a picture for
+// each position of its origin inside a pixel, and copied from then on.
+void TSmoothCanvas::DrawText(const QPointF& anchor, const std::string& text) {
+    const TTextRun& run = Run(text);
+    if (run.Glyphs.isEmpty() || !FGPFont.isValid())
         return;
-    QList<QPointF> positions;
-    positions.reserve(glyphs.size());
-    double pen = 0;
-    for (double a : advances) {
-        positions.append(QPointF(pen, 0));
-        pen += a;
+    const QPointF origin(anchor.x() + Padding(), anchor.y() + FAscent);
+    const QColor color = ToQColor(FFont.Color, FTransparency);
+    auto glyphRun = [&] {
+        QGlyphRun glyphs;
+        glyphs.setRawFont(FGPFont);
+        glyphs.setGlyphIndexes(run.Glyphs);
+        glyphs.setPositions(run.Positions);
+        glyphs.setUnderline((FFont.Style & fsUnderline) != 0);
+        glyphs.setStrikeOut((FFont.Style & fsStrikeOut) != 0);
+        return glyphs;
+    };
+    const double em = std::ceil(EmPixels());
+    if (em > MaxSpriteSize || run.TrimmedWidth > MaxSpriteStroke || !NearTheImage(origin)) {
+        FPlainColor.reset();
+        FPainter->setPen(QPen(color));
+        FPainter->drawGlyphRun(origin, glyphRun());
+        return;
     }
-    QGlyphRun run;
-    run.setRawFont(FGPFont);
-    run.setGlyphIndexes(glyphs);
-    run.setPositions(positions);
-    run.setUnderline((FFont.Style & fsUnderline) != 0);
-    run.setStrikeOut((FFont.Style & fsStrikeOut) != 0);
-    const double ascent = FUnitFont.ascent() * EmPixels() / FUnitFont.unitsPerEm();
-    FPainter->setPen(QPen(ToQColor(FFont.Color, FTransparency)));
-    FPainter->drawGlyphRun(QPointF(anchor.x() + Padding(), anchor.y() + ascent), run);
+    const QPoint pixel(static_cast<int>(std::floor(origin.x())),
+                       static_cast<int>(std::floor(origin.y())));
+    const TTextKey key{*IOldFont,
+                       color.rgba(),
+                       FPainter->testRenderHint(QPainter::Antialiasing),
+                       FPainter->testRenderHint(QPainter::TextAntialiasing),
+                       origin.x() - pixel.x(),
+                       origin.y() - pixel.y(),
+                       text};
+    const TSprite* sprite = FTexts.Find(key);
+    if (!sprite) {
+        const int m = static_cast<int>(em) + 2;
+        const QRect area(QPoint(-m, -2 * m),
+                         QPoint(static_cast<int>(std::ceil(run.TrimmedWidth)) + m, m));
+        const QGlyphRun glyphs = glyphRun();
+        const QPointF inside(key.OriginX, key.OriginY);
+        sprite = &FTexts.Add(key, Render(area, key.Smooth, key.SmoothText,
+                                         [&](QPainter& painter, const QPointF& corner) {
+                                             painter.setPen(QPen(color));
+                                             painter.drawGlyphRun(corner + inside, glyphs);
+                                         }));
+    }
+    Blit(*sprite, pixel);
 }
 
 // The clip is widened by one pixel row above and below the rectangle, not at the sides.
@@ -407,6 +671,7 @@ TRect TSmoothCanvas::InitWindow(const TRect& rect) {
     FY = 0;
     SetBackMode(cbmOpaque);
     IOldClipRect.clear();
+    FPlainColor.reset();
 
     auto painter = std::make_unique<QPainter>();
     if (!painter->begin(&FBitmap))

@@ -13,10 +13,14 @@
 #include <QRawFont>
 #include <QRectF>
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class QPainter;
@@ -82,6 +86,10 @@ public:
     // How often the painter's pen and font were built from the surface state.
     int PenBuilds() const { return FPenBuilds; }
     int FontBuilds() const { return FFontBuilds; }
+    // How many drawn shapes and texts are kept as ready pictures.
+    std::size_t CachedPictures() const {
+        return FStrokes.Size() + FEllipses.Size() + FTexts.Size();
+    }
 
 protected:
     void DoChangedPen() override { FPenStale = true; }
@@ -92,13 +100,109 @@ private:
         std::string Name;
         double Size = 0;
         int Style = 0;
-        bool operator==(const TFontKey&) const = default;
+        auto operator<=>(const TFontKey&) const = default;
+    };
+
+    // The glyphs of one text in one font, where each starts, and the advance width of the text
+    // without its trailing blanks.
+    struct TTextRun {
+        QList<quint32> Glyphs;
+        QList<QPointF> Positions;
+        double TrimmedWidth = 0;
+    };
+
+    // A drawing operation painted once onto a transparent picture and cropped to its ink.
+    // Offset is where the picture's top-left pixel goes relative to the operation's anchor
+    // pixel: the same operation one whole pixel further gives the same picture one pixel
+    // further, so the chart's many repeated grid lines, ticks, markers and labels are painted
+    // once and then only copied.
+    struct TSprite {
+        QImage Image;
+        QPoint Offset;
+    };
+
+    // Pictures by what they show; all are dropped at once when they grow past a budget.
+    template <class Key> class TSpriteCache {
+    public:
+        const TSprite* Find(const Key& key) const {
+            const auto it = FSprites.find(key);
+            return it == FSprites.end() ? nullptr : &it->second;
+        }
+        const TSprite& Add(const Key& key, TSprite sprite) {
+            const qsizetype pixels = sprite.Image.width() * sprite.Image.height();
+            if (FSprites.size() >= MaxSprites || FPixels + pixels > MaxPixels) {
+                FSprites.clear();
+                FPixels = 0;
+            }
+            FPixels += pixels;
+            return FSprites.insert_or_assign(key, std::move(sprite)).first->second;
+        }
+        std::size_t Size() const { return FSprites.size(); }
+
+    private:
+        static constexpr std::size_t MaxSprites = 2048;
+        static constexpr qsizetype MaxPixels = qsizetype{1} << 20;
+        std::map<Key, TSprite> FSprites;
+        qsizetype FPixels = 0;
+    };
+
+    // A straight stroke: its pen, its extent, and where its start lies inside its anchor
+    // pixel (a multiple of half a pixel).
+    struct TStrokeKey {
+        double StartX = 0;
+        double StartY = 0;
+        double Dx = 0;
+        double Dy = 0;
+        QRgb Color = 0;
+        int Width = 0;
+        int Style = 0;
+        int Cap = 0;
+        int Join = 0;
+        auto operator<=>(const TStrokeKey&) const = default;
+    };
+
+    // A filled and outlined ellipse in a box of whole pixels.
+    struct TEllipseKey {
+        int Width = 0;
+        int Height = 0;
+        bool Filled = false;
+        QRgb FillColor = 0;
+        bool Outlined = false;
+        QRgb PenColor = 0;
+        int PenWidth = 0;
+        int PenStyle = 0;
+        int Cap = 0;
+        bool Smooth = false;
+        auto operator<=>(const TEllipseKey&) const = default;
+    };
+
+    // A line of text: its font, colour and smoothing, where its origin lies inside its anchor
+    // pixel, and the text.
+    struct TTextKey {
+        TFontKey Font;
+        QRgb Color = 0;
+        bool Smooth = false;
+        bool SmoothText = false;
+        double OriginX = 0;
+        double OriginY = 0;
+        std::string Text;
+        auto operator<=>(const TTextKey&) const = default;
     };
 
     // Stroking.
     bool PenDraws() const { return FPen.Visible && FPen.Style != psClear; }
     void PreparePen();
     void SetSmoothing(bool on);
+    // Whether the prepared pen is a smooth solid pen of one pixel, which the painter draws
+    // one straight piece at a time with no joins: such outlines can be drawn piece by piece.
+    bool ThinSolidPen() const;
+    void StrokeSegment(const QPointF& from, const QPointF& to, Qt::PenCapStyle cap);
+    void StrokePieces(const std::vector<TPoint>& points, bool closed);
+    void Blit(const TSprite& sprite, const QPoint& anchor);
+    // Paints onto a transparent picture covering `area` (pixels relative to the anchor pixel)
+    // and crops it to its ink; `paint` gets the anchor pixel's corner inside the picture.
+    static TSprite Render(const QRect& area, bool smooth, bool smoothText,
+                          const std::function<void(QPainter&, const QPointF&)>& paint);
 
     // Filling.
     void FillPath(const QPainterPath& path);
@@ -111,10 +215,10 @@ private:
     double EmPixels() const;
     double Padding() const { return EmPixels() / 6; }
     double LineHeight();
-    std::vector<double> Advances(const QString& text, QList<quint32>& glyphs);
-    double AdvanceWidth(const QString& text);
+    const TTextRun& Run(const std::string& text);
+    TTextRun MeasureRun(const std::string& text) const;
     QPointF AlignedAnchor(int x, int y, const std::string& text);
-    void DrawText(const QPointF& anchor, const QString& text);
+    void DrawText(const QPointF& anchor, const std::string& text);
 
     void CopyTo(TImageDestination* destination, int x, int y) const;
     void EndDraw();
@@ -123,6 +227,8 @@ private:
     std::unique_ptr<QPainter> FPainter;
     std::vector<std::optional<QRectF>> IOldClipRect;
     std::uint8_t FTransparency = 255;
+    // The one opaque colour of every pixel of the image, as long as that is known.
+    std::optional<QRgb> FPlainColor;
 
     QPen FGPPen;
     bool FPenStale = true;
@@ -133,6 +239,17 @@ private:
     // advances and line metrics are exact integers to scale from.
     QRawFont FGPFont;
     QRawFont FUnitFont;
+    double FAscent = 0;
+    double FLineHeight = 0;
     std::optional<TFontKey> IOldFont;
     int FFontBuilds = 0;
+
+    // Measured texts by font; the runs of the current font are at hand.
+    std::map<TFontKey, std::unordered_map<std::string, TTextRun>> FTextRuns;
+    std::unordered_map<std::string, TTextRun>* FRuns = nullptr;
+    std::size_t FRunCount = 0;
+
+    TSpriteCache<TStrokeKey> FStrokes;
+    TSpriteCache<TEllipseKey> FEllipses;
+    TSpriteCache<TTextKey> FTexts;
 };
