@@ -1,7 +1,7 @@
 #pragma once
 
-// The chart as the main window lays it out (axes, series, the 15 points of the initial
-// curve), drawn off-window onto a recording surface.
+// The chart as the main window lays it out (axes, series, the 15 points of the initial curve),
+// drawn off-window onto a recording surface; and a stand-in owner for testing one axis alone.
 
 #include "chart/Chart.h"
 #include "chart/RecordingCanvas.h"
@@ -33,41 +33,34 @@ inline void ConfigureLikeMainWindow(TCustomChart& chart) {
     chart.Legend().Visible = false;
     chart.SetView3D(false);
     chart.SetColorPaletteIndex(13);
-    TChartAxis& bottom = *chart.BottomAxis();
-    bottom.SetAutomatic(false);
-    bottom.SetAutomaticMinimum(false);
-    TChartAxis& left = *chart.LeftAxis();
-    left.SetAutomatic(false);
-    left.SetAutomaticMinimum(false);
-    left.SetMaximumRound(true);
-    left.SetIncrement(1.0);
+    for (TChartAxis* axis : {chart.BottomAxis(), chart.LeftAxis()}) {
+        axis->SetAutomatic(false);
+        axis->SetAutomaticMinimum(false);
+    }
+    chart.LeftAxis()->SetMaximumRound(true);
+    chart.LeftAxis()->SetIncrement(1.0);
 }
 
-inline void ConfigureLikeSeries1(TLineSeries& series) {
-    series.SetSeriesColor(clRed);
-    series.Brush().BackColor = clDefault;
-    TSeriesPointer& pointer = series.Pointer();
+// Series1 of the main window: red line, yellow circles of half-size 5 rimmed in red.
+template <class TSeries = TLineSeries> TSeries* AddCurve(TCustomChart& chart, const TCurve& curve) {
+    auto series = std::make_unique<TSeries>();
+    series->SetSeriesColor(clRed);
+    series->Brush().BackColor = clDefault;
+    TSeriesPointer& pointer = series->Pointer();
     pointer.Style = psCircle;
-    pointer.HorizSize = 5;
-    pointer.VertSize = 5;
+    pointer.HorizSize = pointer.VertSize = 5;
     pointer.Brush.Color = clYellow;
     pointer.Pen.Color = clRed;
-    pointer.Visible = true;
-    pointer.InflateMargins = true;
-    series.XValues()->SetOrder(loAscending);
-    series.YValues()->SetOrder(loNone);
-}
-
-inline TLineSeries* AddCurve(TCustomChart& chart, const TCurve& curve) {
-    auto series = std::make_unique<TLineSeries>();
-    ConfigureLikeSeries1(*series);
+    pointer.Visible = pointer.InflateMargins = true;
+    series->XValues()->SetOrder(loAscending);
+    series->YValues()->SetOrder(loNone);
     for (const auto& [x, y] : curve)
         series->AddXY(x, y);
     return chart.AddSeries(std::move(series));
 }
 
-// A chart that draws onto a recording surface; its pointer position is whatever the test
-// puts in Cursor.
+// A chart that draws onto a recording surface; its pointer position is whatever the test puts
+// in Cursor.
 class TRecordedChart : public TCustomChart {
 public:
     TRecordedChart() : TRecordedChart(std::make_unique<TRecordingCanvas>()) {}
@@ -86,7 +79,7 @@ private:
         : TCustomChart(std::move(canvas)), Recorder(static_cast<TRecordingCanvas&>(*Canvas())) {}
 };
 
-// The main window's chart, 972 x 450, with the initial curve.
+// The main window's chart, 972 x 450, with a curve.
 struct TMainWindowChart {
     TRecordedChart Chart;
     TLineSeries* Series = nullptr;
@@ -98,6 +91,10 @@ struct TMainWindowChart {
         Series = AddCurve(Chart, curve);
     }
 
+    TChartAxis& Bottom() { return *Chart.BottomAxis(); }
+    TChartAxis& Left() { return *Chart.LeftAxis(); }
+    TRecordingCanvas& Rec() { return Chart.Recorder; }
+
     // One full draw, recorded from its first call.
     void Draw() {
         Chart.Invalidate();
@@ -105,3 +102,31 @@ struct TMainWindowChart {
         Chart.Paint(nullptr);
     }
 };
+
+// The chart as one axis sees it: a chart rectangle, a recording surface, and one line series
+// with a number of points the test sets.
+struct TAxisOwnerStub : TAxisOwner {
+    TRect Rect{30, 19, 942, 431};
+    TRecordingCanvas Canvas;
+    int Points = 15;
+    TNumberSeparators Separators;
+
+    TRect AxisChartRect() const override { return Rect; }
+    TChartCanvas* AxisCanvas() override { return &Canvas; }
+    double InternalMinMax(const TChartAxis*, bool, bool) override { return 0; }
+    bool AxisHasSeriesWithAtMostPoints(const TChartAxis* axis, int n) const override {
+        return axis->Horizontal() && Points <= n;
+    }
+    TNumberSeparators AxisNumberSeparators() const override { return Separators; }
+};
+
+// An axis with its pixel span and value range set directly.
+inline void Place(TChartAxis& a, int start, int end, double min, double max) {
+    a.IStartPos = start;
+    a.IEndPos = end;
+    a.IAxisSize = end - start;
+    a.ICenterPos = (start + end) / 2;
+    a.IMinimum = min;
+    a.IMaximum = max;
+    a.InternalCalcRange();
+}

@@ -1,128 +1,72 @@
 #pragma once
 
-#include <QApplication>
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include "support/QtInput.h"
+#include "widgets/Spin.h"
+#include "widgets/SpinButton.h"
+
+#include <gtest/gtest.h>
+
 #include <QFontDatabase>
-#include <QWidget>
-#include <QWindow>
-#include <exception>
-#include <functional>
+#include <QPushButton>
+#include <cstdint>
+#include <vector>
 
-// The toolkit's own entry points for window-system input, as its test library uses them:
-// events go through the same path as a real mouse and keyboard (focus on press, implicit
-// grab, shortcut override, double-click detection) and are delivered before the call returns.
-Q_GUI_EXPORT void qt_handleMouseEvent(QWindow* window, const QPointF& local, const QPointF& global,
-                                      Qt::MouseButtons state, Qt::MouseButton button,
-                                      QEvent::Type type, Qt::KeyboardModifiers mods, int timestamp);
-Q_GUI_EXPORT void qt_handleKeyEvent(QWindow* window, QEvent::Type type, int key,
-                                    Qt::KeyboardModifiers mods, const QString& text, bool autorep,
-                                    ushort count);
+using namespace qtinput;
 
-namespace spintest {
-
-// The application object of these tests. Like the application's event loop, it catches an
-// error that escapes an event handler and goes on; the tests read what it caught.
-class TestApplication : public QApplication {
-public:
-    TestApplication(int& argc, char** argv) : QApplication(argc, argv) {}
-
-    bool notify(QObject* receiver, QEvent* event) override {
-        try {
-            return QApplication::notify(receiver, event);
-        } catch (const std::exception&) {
-            ++CaughtErrors;
-            return false;
-        }
-    }
-
-    static inline int CaughtErrors = 0;
-};
-
-inline void Wait(int milliseconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < milliseconds)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 2000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-// Shows a top-level window and makes it the active one, so that focus changes are real.
-inline bool ShowActive(QWidget& window) {
-    window.show();
-    window.activateWindow();
-    QApplication::setActiveWindow(&window);
-    return WaitUntil([&] {
-        return QApplication::activeWindow() == &window && window.windowHandle()->isExposed();
-    });
-}
-
-// "Tahoma" as the boxes use it: installed, or the face Debian's fonts-wine ships.
-inline bool EnsureTahoma() {
-    if (QFontDatabase::families().contains("Tahoma"))
-        return true;
-    QFontDatabase::addApplicationFont("/usr/share/wine/fonts/tahoma.ttf");
+// "Tahoma" at 13 pixels, as the boxes use it: installed, or the face Debian's fonts-wine ships.
+inline bool HaveTahoma() {
+    if (!QFontDatabase::families().contains("Tahoma"))
+        QFontDatabase::addApplicationFont("/usr/share/wine/fonts/tahoma.ttf");
     return QFontDatabase::families().contains("Tahoma");
 }
 
-inline QFont Tahoma13() {
-    QFont font("Tahoma");
-    font.setPixelSize(13);
-    return font;
-}
-
-// A mouse driven through the window system, one button state for the whole test programme.
-class Mouse {
-public:
-    void Press(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-        FButtons |= button;
-        Send(widget, pos, button, QEvent::MouseButtonPress);
-    }
-    void Release(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-        FButtons &= ~Qt::MouseButtons(button);
-        Send(widget, pos, button, QEvent::MouseButtonRelease);
-    }
-    void Move(QWidget* widget, QPoint pos) { Send(widget, pos, Qt::NoButton, QEvent::MouseMove); }
-    void Click(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-        Press(widget, pos, button);
-        Release(widget, pos, button);
-    }
-    // Leaves enough time since the last press that the next one is not a double click.
-    void Pause() { FTimestamp += 10000; }
-
-private:
-    void Send(QWidget* widget, QPoint pos, Qt::MouseButton button, QEvent::Type type) {
-        QWidget* window = widget->window();
-        const QPoint local = widget->mapTo(window, pos);
-        FTimestamp += 10;
-        qt_handleMouseEvent(window->windowHandle(), local, window->mapToGlobal(local), FButtons,
-                            button, type, Qt::NoModifier, FTimestamp);
+// A shown window with an engine-speed box, an advance box and a button, set up as the editor
+// sets up its boxes: bounds and increment first, then the value, then the change handler.
+class SpinBoxes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        HaveTahoma();
+        Host.resize(320, 120);
+        Rpm = NewBox(10, 100, 500, 20000, 1000);
+        Adv = NewBox(100, 1, 0, 50, 10);
+        Other = new QPushButton("Other", &Host);
+        Other->setGeometry(200, 10, 80, 26);
+        ASSERT_TRUE(ShowActive(Host));
+        TestApplication::CaughtErrors = 0;
     }
 
-    Qt::MouseButtons FButtons;
-    int FTimestamp = 100000;
+    TSpinEdit* NewBox(int left, int increment, int min, int max, int value) {
+        auto* box = new TSpinEdit(&Host);
+        QFont font("Tahoma");
+        font.setPixelSize(13);
+        box->setFont(font);
+        box->setGeometry(left, 10, 73, 26);
+        box->SetIncrement(increment);
+        box->SetMaxValue(max);
+        box->SetMinValue(min);
+        box->SetValue(value);
+        box->SetBeeper([this] { ++Beeps; });
+        box->OnChange = [this](TSpinEdit* sender) {
+            Changes.push_back(sender);
+            ChangeValues.push_back(sender->Value());
+        };
+        return box;
+    }
+
+    // Enters a box as the Tab key does, leaving it first if it has the focus.
+    void Enter(QWidget* box) {
+        if (box->hasFocus())
+            Other->setFocus(Qt::TabFocusReason);
+        box->setFocus(Qt::TabFocusReason);
+        ASSERT_TRUE(box->hasFocus());
+    }
+
+    QWidget Host;
+    TSpinEdit* Rpm = nullptr;
+    TSpinEdit* Adv = nullptr;
+    QPushButton* Other = nullptr;
+    std::vector<TSpinEdit*> Changes;
+    std::vector<std::int32_t> ChangeValues;
+    int Beeps = 0;
+    Mouse FMouse;
 };
-
-// A key pressed and released on the active window, with the text the keyboard would type.
-inline void Type(QWidget* window, int key, const QString& text = {},
-                 Qt::KeyboardModifiers mods = Qt::NoModifier, bool autoRepeat = false) {
-    qt_handleKeyEvent(window->windowHandle(), QEvent::KeyPress, key, mods, text, autoRepeat, 1);
-    qt_handleKeyEvent(window->windowHandle(), QEvent::KeyRelease, key, mods, text, autoRepeat, 1);
-}
-
-inline void TypeText(QWidget* window, const QString& text) {
-    for (const QChar c : text)
-        Type(window, c.toUpper().unicode(), c);
-}
-
-} // namespace spintest
