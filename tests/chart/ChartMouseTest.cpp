@@ -19,7 +19,7 @@ namespace {
 using TDown = std::tuple<TMouseButton, TShiftState, int, int>;
 using TMove = std::tuple<TShiftState, int, int>;
 
-// Writes the focus losses, keys and wheel turns that reach a widget into a shared log.
+// Writes the focus losses and keys that reach a widget into a shared log.
 struct TEventLog : QObject {
     TEventLog(QWidget* widget, std::string name, std::vector<std::string>& log)
         : Name(std::move(name)), Log(log) {
@@ -29,15 +29,13 @@ struct TEventLog : QObject {
         if (event->type() == QEvent::FocusOut)
             Log.push_back(Name + " focus out " +
                           std::to_string(static_cast<QFocusEvent*>(event)->reason()));
-        else if (event->type() == QEvent::KeyPress || event->type() == QEvent::Wheel)
-            Log.push_back(Name + (event->type() == QEvent::Wheel ? " wheel" : " key"));
+        else if (event->type() == QEvent::KeyPress)
+            Log.push_back(Name + " key");
         return false;
     }
     std::string Name;
     std::vector<std::string>& Log;
 };
-
-const std::string EditFocusOutByMouse = "edit focus out " + std::to_string(Qt::MouseFocusReason);
 
 // A window with the chart (400 x 250 at 100, 50) and a line edit beside it that has the focus;
 // the chart's handlers record every call. Positions are relative to the chart.
@@ -63,12 +61,6 @@ protected:
         ASSERT_TRUE(ShowActive(Window));
         Edit->setFocus(Qt::OtherFocusReason);
         ASSERT_EQ(QApplication::focusWidget(), Edit);
-    }
-
-    // A test's own handlers may refer to its locals, gone by now.
-    void TearDown() override {
-        Chart->OnMouseDown = nullptr;
-        Chart->OnMouseMove = nullptr;
     }
 
     // A real mouse moves to where it is pressed (Qt reports that move before the press, and
@@ -196,12 +188,13 @@ TEST_F(ChartMouse, EveryPressReachesTheEditorBeforeTheChartTakesTheFocus) {
         Hover({50, 100});
         TEventLog editLog(Edit, "edit", Log);
         M.Click(Chart, {50, 100}, button);
-        EXPECT_EQ(Log, (std::vector<std::string>{"down", EditFocusOutByMouse})) << button;
+        const std::string focusOut = "edit focus out " + std::to_string(Qt::MouseFocusReason);
+        EXPECT_EQ(Log, (std::vector<std::string>{"down", focusOut})) << button;
         EXPECT_EQ(QApplication::focusWidget(), Chart);
     }
 }
 
-TEST_F(ChartMouse, NoFocusForAChartThatIsNoTabStopIsHiddenOrWhoseParentHoldsIt) {
+TEST_F(ChartMouse, NoFocusForAChartThatIsNoTabStopOrWhoseParentHoldsIt) {
     Chart->setFocusPolicy(Qt::NoFocus);
     M.Click(Chart, {50, 100});
     EXPECT_EQ(QApplication::focusWidget(), Edit);
@@ -212,22 +205,16 @@ TEST_F(ChartMouse, NoFocusForAChartThatIsNoTabStopIsHiddenOrWhoseParentHoldsIt) 
     M.Click(Chart, {50, 100});
     EXPECT_EQ(QApplication::focusWidget(), &Window);
     EXPECT_EQ(Downs.size(), 2u) << "the editor saw the presses all the same";
-    Edit->setFocus(Qt::OtherFocusReason);
-    Chart->OnMouseDown = [this](TChart*, TMouseButton, TShiftState, int, int) { Chart->hide(); };
-    M.Pause();
-    M.Click(Chart, {50, 100});
-    EXPECT_EQ(QApplication::focusWidget(), Edit);
 }
 
 TEST_F(ChartMouse, TheWheelChangesNothingAndScrollsNothingBehindTheChart) {
-    TEventLog chartLog(Chart, "chart", Log), windowLog(&Window, "window", Log);
     for (const int angle : {120, -240}) {
-        const QPoint local = Chart->mapTo(&Window, QPoint(50, 100));
-        QWheelEvent turn(local, Window.mapToGlobal(local), {}, QPoint(0, angle), Qt::NoButton,
-                         Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(Window.windowHandle(), &turn);
+        QWheelEvent turn(QPointF(50, 100), Chart->mapToGlobal(QPointF(50, 100)), {},
+                         QPoint(0, angle), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        turn.ignore(); // Qt would hand a turn left unaccepted on to the widgets behind
+        QApplication::sendEvent(Chart, &turn);
+        EXPECT_TRUE(turn.isAccepted());
     }
-    EXPECT_EQ(Log, (std::vector<std::string>{"chart wheel", "chart wheel"}));
     EXPECT_TRUE(Downs.empty() && Moves.empty());
     EXPECT_EQ(QApplication::focusWidget(), Edit);
 }

@@ -76,7 +76,7 @@ TEST_F(ChartPixels, ChartRectangleIsFramedInBlack) {
     const int x = Chart->ChartXCenter();
     const int y = Chart->ChartYCenter();
     // A one-pixel outline on the pixel boundary darkens the two pixels either side of it.
-    auto dark = [&](int x, int y) { return qGray(Image().pixel(x, y)) < 155; };
+    auto dark = [&](int px, int py) { return qGray(Image().pixel(px, py)) < 155; };
     EXPECT_TRUE(dark(x, r.Top - 1));
     EXPECT_TRUE(dark(x, r.Top));
     EXPECT_TRUE(dark(r.Right, y));

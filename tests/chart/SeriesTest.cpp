@@ -208,6 +208,26 @@ TEST(SeriesMapping, CursorOutsideTheChartGivesValuesOutsideBothRanges) {
     EXPECT_GT(y, m.Left().IMaximum);
 }
 
+// Notes whether the axes map values in their fast form while each value is drawn.
+struct TMappingProbeSeries : TLineSeries {
+    std::vector<bool> Fast;
+    void DrawValue(int valueIndex) override {
+        Fast.push_back(GetHorizAxis()->FastCalc() && GetVertAxis()->FastCalc());
+        TLineSeries::DrawValue(valueIndex);
+    }
+};
+
+TEST(SeriesMapping, DrawingUsesTheFastMappingAndRestoresTheExactOne) {
+    TMainWindowChart m;
+    TMappingProbeSeries* probe = m.Chart.AddSeries(std::make_unique<TMappingProbeSeries>());
+    for (const auto& [x, y] : InitialCurve)
+        probe->AddXY(x, y);
+    m.Draw();
+    EXPECT_EQ(probe->Fast, std::vector<bool>(15, true));
+    EXPECT_FALSE(m.Bottom().FastCalc());
+    EXPECT_FALSE(m.Left().FastCalc());
+}
+
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -26,6 +26,9 @@ class SpinBoxes : public ::testing::Test {
 protected:
     void SetUp() override {
         HaveTahoma();
+        QFont font("Tahoma");
+        font.setPixelSize(13);
+        Host.setFont(font);
         Host.resize(320, 120);
         Rpm = NewBox(10, 100, 500, 20000, 1000);
         Adv = NewBox(100, 1, 0, 50, 10);
@@ -37,9 +40,6 @@ protected:
 
     TSpinEdit* NewBox(int left, int increment, int min, int max, int value) {
         auto* box = new TSpinEdit(&Host);
-        QFont font("Tahoma");
-        font.setPixelSize(13);
-        box->setFont(font);
         box->setGeometry(left, 10, 73, 26);
         box->SetIncrement(increment);
         box->SetMaxValue(max);
