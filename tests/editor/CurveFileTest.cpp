@@ -119,10 +119,11 @@ TEST_F(CurveFile, SaveThenLoadAtStartChangesNothing) {
 }
 
 TEST_F(CurveFile, SaveWritesWhatTheBoxesShowAndLoadBringsItBack) {
-    Rpm(2)->SetValue(1050); // pushes point 1 to 950; the curve holds 1000 and 900
-    Adv(3)->SetText("abc"); // does not convert: reads as the box's minimum
+    Rpm(2)->SetValue(1050); // the curve holds 1000
+    Rpm(1)->SetText("abc"); // text that does not convert reads as the box's minimum
+    Adv(3)->SetText("abc");
     Adv(5)->SetValue(50);
-    std::vector<int> adv = LayoutAdv, rpm = Starting({950, 1050}, LayoutRpm);
+    std::vector<int> adv = LayoutAdv, rpm = Starting({500, 1050}, LayoutRpm);
     adv[2] = 0;
     adv[4] = 50;
     Save();
