@@ -13,6 +13,7 @@ public:
 
     // Where escaped errors are reported; the platform's message box until set.
     void SetMessageBox(IMessageBox* messageBox) { FMessageBox = messageBox; }
+    IMessageBox* MessageBox() const { return FMessageBox; }
 
     bool notify(QObject* receiver, QEvent* event) override;
 

@@ -323,8 +323,3 @@ TEST(AxisDrawing, OddLabelSizesDivideTowardsZero) {
     EXPECT_EQ(texts[1].Args, (std::vector<int>{117, 48 - 6}));
     EXPECT_EQ(texts[10].Args, (std::vector<int>{117, 300 - 6}));
 }
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -125,8 +125,3 @@ TEST(AxisMapping, DegenerateSpansAndRangesMapToTheCentreAndTheMinimum) {
     Place(v, 200, 150, 0, 100);
     EXPECT_DOUBLE_EQ(v.CalcPosPoint(170), 0);
 }
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -256,9 +256,3 @@ TEST_F(ChartMouse, ThePointingHandComesBackAfterEveryMoveAndOnLeaving) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    TestApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -178,8 +178,3 @@ TEST(ChartPaintCycle, DrawingSwitchesAutoRepaintOffAndBackOnAlsoWhenAbandoned) {
     EXPECT_FALSE(m.Chart.Canvas()->Dirty());
     EXPECT_EQ(m.Rec().ClipDepth(), 0);
 }
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

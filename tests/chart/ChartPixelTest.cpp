@@ -161,9 +161,3 @@ TEST_F(ChartPixels, LabelsUseTheSeparatorsOfTheUsersLocale) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

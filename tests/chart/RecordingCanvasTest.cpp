@@ -90,8 +90,3 @@ TEST(RecordingCanvas, ClipCubeReachesTheClipAsItsTwoDimensionalRectangle) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -227,8 +227,3 @@ TEST(SeriesMapping, DrawingUsesTheFastMappingAndRestoresTheExactOne) {
     EXPECT_FALSE(m.Bottom().FastCalc());
     EXPECT_FALSE(m.Left().FastCalc());
 }
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,7 +1,6 @@
 #include "chart/SmoothCanvas.h"
 
 #include <QFont>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -1159,12 +1158,3 @@ TEST_F(SmoothCanvasPictures, AWholeImageFillCoversEveryDrawingBeforeIt) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    // The surface draws off-screen: no display is needed wherever the programme is started.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,6 +1,5 @@
 #include "e2e/XSession.h"
 
-#include <QCoreApplication>
 #include <QSettings>
 #include <algorithm>
 #include <cmath>
@@ -129,9 +128,3 @@ TEST(DragPoint, DraggedOntoItsNeighbourPushesItAndSaves) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

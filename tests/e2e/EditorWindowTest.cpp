@@ -1,6 +1,5 @@
 #include "e2e/XSession.h"
 
-#include <QCoreApplication>
 #include <QSettings>
 
 namespace {
@@ -61,9 +60,3 @@ TEST_F(EditorWindow, TypedSpeedPushesTheNeighbourAndSaves) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -1,4 +1,3 @@
-#include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -84,9 +83,3 @@ TEST(SnapshotTool, RefusesMissingFilesAndBadArguments) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

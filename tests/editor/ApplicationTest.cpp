@@ -23,6 +23,7 @@ public:
 
 TEST(Application, AnErrorEscapingAHandlerIsShownAndTheLoopGoesOn) {
     auto* app = static_cast<TApplication*>(QCoreApplication::instance());
+    IMessageBox* const previous = app->MessageBox();
     TFakeMessageBox box;
     app->SetMessageBox(&box);
 
@@ -35,14 +36,8 @@ TEST(Application, AnErrorEscapingAHandlerIsShownAndTheLoopGoesOn) {
     EXPECT_EQ(receiver.Handled, 2);
     ASSERT_EQ(box.Messages.size(), 2u);
     EXPECT_EQ(box.Messages[0].Text, QString::fromUtf8("Le fichier est verrouillé"));
-    EXPECT_EQ(box.Messages[0].Title, "Applicationtest");
-    app->SetMessageBox(nullptr);
+    EXPECT_EQ(box.Messages[0].Title, "Editortests");
+    app->SetMessageBox(previous);
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    TApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

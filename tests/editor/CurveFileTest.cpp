@@ -246,7 +246,3 @@ TEST_F(CurveFile, SaveKeepsWhatElseTheFileHolds) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    return RunQtTests(argc, argv);
-}

@@ -179,7 +179,3 @@ TEST_F(CurveRules, BoxesStayInOrderAfterEveryBoxIsLeft) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    return RunQtTests(argc, argv);
-}

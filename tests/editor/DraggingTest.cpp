@@ -155,7 +155,3 @@ TEST_F(Dragging, TheNewRangeMapsTheNextMove) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    return RunQtTests(argc, argv);
-}

@@ -70,9 +70,3 @@ protected:
     TTestPlatform Platform;
     std::unique_ptr<TForm1> Form;
 };
-
-inline int RunQtTests(int argc, char** argv) {
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -23,8 +23,3 @@ TEST(IniFile, IntegersRoundTripAndLongTextIsCutBeforeConversion) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

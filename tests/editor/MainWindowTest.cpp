@@ -131,11 +131,7 @@ TEST_F(MainWindow, ClosingAfterEditsEndsTheApplicationWithoutAPromptOrAFile) {
 }
 
 TEST_F(MainWindow, ApplicationTitleIsTheExecutablesNameInTitleCase) {
-    EXPECT_EQ(ApplicationTitle(), "Mainwindowtest");
+    EXPECT_EQ(ApplicationTitle(), "Editortests");
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    return RunQtTests(argc, argv);
-}

@@ -304,8 +304,3 @@ TEST_F(PrivateProfileTest, AReplacedFileKeepsItsOwnerAndPermissions) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

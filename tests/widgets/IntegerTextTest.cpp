@@ -53,8 +53,3 @@ TEST(IntToStr, PlainDecimalTextInAnyLocale) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -114,9 +114,3 @@ TEST_F(SpinArrowTest, FacesShowTheGlyphCentredShiftedWhilePressedAndGreyedWhenDi
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    TestApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

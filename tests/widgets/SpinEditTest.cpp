@@ -302,9 +302,3 @@ TEST_F(SpinEditTest, TextStaysLeftOfTheArrowsInsideAPaintedBorder) {
 }
 
 } // namespace
-
-int main(int argc, char** argv) {
-    TestApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
