@@ -1,21 +1,33 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Varnotel needs to build, run and test, when they are missing,
-# and configures and builds the project in ./build.
+# Installs the Debian packages that are missing, then configures and builds in ./build (or in
+# $VARNOTEL_BUILD_DIR).
+#   scripts/setup.sh editor            the editor alone
+#   scripts/setup.sh editor headless   the editor and what it needs to run under Xvfb
+#   scripts/setup.sh all               everything: the editor, its tools, tests and benchmarks
 set -euo pipefail
 cd "$(dirname "$0")/.."
+build=${VARNOTEL_BUILD_DIR:-build}
 
-packages=(g++ cmake make pkg-config qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-          libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick fonts-wine fonts-liberation)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+editor=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-wine fonts-liberation)
+headless=(xvfb xdotool imagemagick)
+tests=(libgtest-dev libgmock-dev libbenchmark-dev)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+case "${1-}" in
+editor)
+    packages=("${editor[@]}")
+    [ "${2-}" = headless ] && packages+=("${headless[@]}")
+    targets=(--target varnotel)
+    ;;
+all)
+    packages=("${editor[@]}" "${headless[@]}" "${tests[@]}")
+    targets=()
+    ;;
+*)
+    sed -n '4,6s/^# \{0,1\}//p' "$0" >&2
+    exit 2
+    ;;
+esac
+
+scripts/packages.sh "${packages[@]}"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)" "${targets[@]}"

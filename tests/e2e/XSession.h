@@ -1,9 +1,11 @@
 #pragma once
 
-// Runs the real editor under a private Xvfb display and drives it with real X events through
-// xdotool, as a person at the screen would.
+// Runs the real editor on a private X display and drives it with real X events through
+// xdotool, as a person at the screen would. The display, the editor and their end belong to
+// scripts/xsession.sh, the same helper that the run script's headless path uses.
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QMap>
@@ -12,7 +14,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <iostream>
 
 class XSession {
 public:
@@ -21,69 +25,61 @@ public:
     XSession& operator=(const XSession&) = delete;
     ~XSession() { Stop(); }
 
-    // Starts Xvfb and the editor in workDir; false (with a reason) when either fails.
+    // Starts a private X display and the editor in workDir, and waits for its painted window;
+    // false, with the helper's account of what went wrong, when the window does not appear.
     bool Start(const QString& workDir, QString* reason) {
-        for (int n = 140; n < 240 && FDisplay.isEmpty(); ++n) {
-            if (QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)) ||
-                QFile::exists(QString("/tmp/.X%1-lock").arg(n)))
-                continue;
-            FXvfb.start("Xvfb", {QString(":%1").arg(n), "-screen", "0", "1280x1024x24", "-nolisten",
-                                 "tcp"});
-            if (!FXvfb.waitForStarted(5000))
-                break;
-            const QString display = QString(":%1").arg(n);
-            for (int i = 0; i < 100; ++i) {
-                if (Run("xdpyinfo", {}, display).first == 0) {
-                    FDisplay = display;
-                    break;
-                }
-                QThread::msleep(50);
-            }
-        }
-        if (FDisplay.isEmpty()) {
-            *reason = "Xvfb did not start";
-            return false;
-        }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", FDisplay);
+        env.remove("DISPLAY");
         env.remove("QT_QPA_PLATFORM");
-        FEditor.setProcessEnvironment(env);
-        FEditor.setWorkingDirectory(workDir);
-        FEditor.start(VARNOTEL_EXE, {});
-        if (!FEditor.waitForStarted(5000)) {
-            *reason = "the editor did not start";
+        FHelper.setProcessEnvironment(env);
+        FHelper.setWorkingDirectory(workDir);
+        // A loaded machine may take long to start the editor the first time.
+        FHelper.start(VARNOTEL_SOURCE_DIR "/scripts/xsession.sh",
+                      {"--timeout", "120", "--serve", VARNOTEL_EXE});
+        if (!FHelper.waitForStarted(10000)) {
+            *reason = "the session helper did not start: " + FHelper.errorString();
             return false;
         }
-        for (int i = 0; i < 200 && FWindow.isEmpty(); ++i) {
-            const auto [code, out] = Xdotool({"search", "--onlyvisible", "--name", "^Varnotel$"});
-            if (code == 0 && !out.trimmed().isEmpty())
-                FWindow = out.trimmed().split('\n').first();
-            else
-                QThread::msleep(50);
+        QElapsedTimer clock;
+        clock.start();
+        while (FWindow.isEmpty() && FHelper.state() == QProcess::Running &&
+               clock.elapsed() < 150000) {
+            FHelper.waitForReadyRead(1000);
+            ReadReports();
         }
         if (FWindow.isEmpty()) {
-            *reason = "the editor's window did not appear";
+            if (FHelper.state() != QProcess::NotRunning) {
+                FHelper.kill();
+                FHelper.waitForFinished(10000);
+            }
+            *reason = "the editor's window did not appear:\n" +
+                      QString::fromLocal8Bit(FHelper.readAllStandardError());
             return false;
         }
-        QThread::msleep(500);
         return true;
     }
 
+    // Ends the editor and the display: the helper ends both when its input closes.
     void Stop() {
-        if (FEditor.state() != QProcess::NotRunning) {
-            FEditor.kill();
-            FEditor.waitForFinished(5000);
-        }
-        if (FXvfb.state() != QProcess::NotRunning) {
-            FXvfb.terminate();
-            if (!FXvfb.waitForFinished(5000)) {
-                FXvfb.kill();
-                FXvfb.waitForFinished(5000);
+        if (FHelper.state() == QProcess::NotRunning)
+            return;
+        FHelper.closeWriteChannel();
+        if (!FHelper.waitForFinished(30000)) {
+            FHelper.terminate();
+            if (!FHelper.waitForFinished(10000)) {
+                FHelper.kill();
+                FHelper.waitForFinished(10000);
             }
         }
+        const QByteArray messages = FHelper.readAllStandardError();
+        if (!messages.isEmpty())
+            std::cerr << messages.toStdString();
     }
 
-    bool EditorRunning() const { return FEditor.state() == QProcess::Running; }
+    bool EditorRunning() {
+        ReadReports();
+        return FEditorPid > 0 && !FEditorExited && ::kill(FEditorPid, 0) == 0;
+    }
     const QString& Window() const { return FWindow; }
 
     // The window's client area on the screen.
@@ -141,6 +137,24 @@ public:
 private:
     static void Settle() { QThread::msleep(150); }
 
+    // The helper's reports, a line each: "display :N", "pid P", "window ID", "exited STATUS".
+    void ReadReports() {
+        while (FHelper.canReadLine() || FHelper.waitForReadyRead(0)) {
+            if (!FHelper.canReadLine())
+                continue;
+            const QString line = QString::fromLocal8Bit(FHelper.readLine()).trimmed();
+            const QString value = line.section(' ', 1);
+            if (line.startsWith("display "))
+                FDisplay = value;
+            else if (line.startsWith("pid "))
+                FEditorPid = value.toInt();
+            else if (line.startsWith("window "))
+                FWindow = value;
+            else if (line.startsWith("exited "))
+                FEditorExited = true;
+        }
+    }
+
     static std::pair<int, QString> Run(const QString& program, const QStringList& args,
                                        const QString& display) {
         QProcess p;
@@ -157,8 +171,9 @@ private:
                 QString::fromLocal8Bit(p.readAllStandardOutput())};
     }
 
-    QProcess FXvfb;
-    QProcess FEditor;
+    QProcess FHelper;
     QString FDisplay;
     QString FWindow;
+    qint64 FEditorPid = 0;
+    bool FEditorExited = false;
 };

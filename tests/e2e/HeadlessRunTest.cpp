@@ -1,0 +1,226 @@
+// The run script on a machine with no display, the X session helper behind it, and the package
+// step, as a newcomer meets them: they return by themselves, say what went wrong, and leave
+// nothing running.
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <csignal>
+#include <functional>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+const QString Scripts = VARNOTEL_SOURCE_DIR "/scripts/";
+
+struct TRun {
+    bool Finished = false;
+    int ExitCode = -1;
+    QString Out;
+    QString Err;
+};
+
+// Runs a script with a mark in its environment that every process it starts inherits, so that
+// whatever it leaves running can be found afterwards. `during` runs once the script has
+// started, for example to interrupt it.
+class ScriptRun : public ::testing::Test {
+protected:
+    TRun Run(const QString& program, const QStringList& args,
+             QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
+             const std::function<void(QProcess&)>& during = {}, int finishMs = 180000) {
+        env.insert("VARNOTEL_TEST_MARK", Mark);
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(program, args);
+        TRun run;
+        if (!p.waitForStarted(10000))
+            return run;
+        if (during)
+            during(p);
+        // A hang shows as a failure here rather than as the test's timeout.
+        run.Finished = p.waitForFinished(finishMs);
+        if (!run.Finished) {
+            p.kill();
+            p.waitForFinished(10000);
+        }
+        run.ExitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        run.Out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        run.Err = QString::fromLocal8Bit(p.readAllStandardError());
+        return run;
+    }
+
+    void ExpectNothingLeftRunning() const {
+        const QStringList left = LeftRunning();
+        EXPECT_TRUE(left.isEmpty()) << "left running:\n" << left.join('\n').toStdString();
+    }
+
+    // The command lines of the living processes that carry this test's mark.
+    QStringList LeftRunning() const {
+        QStringList left;
+        const QByteArray mark = "VARNOTEL_TEST_MARK=" + Mark.toUtf8();
+        for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile environ("/proc/" + pid + "/environ");
+            if (!pid.toInt() || !environ.open(QIODevice::ReadOnly))
+                continue;
+            if (!environ.readAll().split('\0').contains(mark))
+                continue;
+            QFile cmdline("/proc/" + pid + "/cmdline");
+            cmdline.open(QIODevice::ReadOnly);
+            left << pid + ": " + QString::fromLocal8Bit(cmdline.readAll().replace('\0', ' '));
+        }
+        return left;
+    }
+
+    // An executable script in the build folder standing in for the editor.
+    void FakeEditor(const QString& body) {
+        QFile file(Build.filePath("varnotel"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body.toUtf8() + "\n");
+        file.close();
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+    }
+
+    // What the run script needs to take Build for its build folder, with nothing to build and
+    // no display.
+    QProcessEnvironment Headless() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        env.insert("VARNOTEL_SKIP_BUILD", "1");
+        env.insert("VARNOTEL_BUILD_DIR", Build.path());
+        return env;
+    }
+
+    QTemporaryDir Build;
+    const QString Mark = QUuid::createUuid().toString(QUuid::WithoutBraces);
+};
+
+using HeadlessRun = ScriptRun;
+
+TEST_F(HeadlessRun, ReturnsWithAScreenshotOfTheWindowAndLeavesNothingRunning) {
+    ASSERT_TRUE(QFile::link(VARNOTEL_EXE, Build.filePath("varnotel")));
+    const TRun run = Run(Scripts + "run.sh", {}, Headless());
+    ASSERT_TRUE(run.Finished) << "the run script did not return";
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    const QString shot = QDir(Build.path()).canonicalPath() + "/varnotel-screenshot.png";
+    EXPECT_TRUE(run.Out.contains(shot)) << run.Out.toStdString();
+    const QImage picture(shot);
+    EXPECT_EQ(picture.size(), QSize(1175, 548));
+    // Painted, not a blank window: the chart's yellow markers are on it.
+    int yellow = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb c = picture.pixel(x, y);
+            yellow += qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) < 90;
+        }
+    EXPECT_GT(yellow, 15 * 40);
+    ExpectNothingLeftRunning();
+}
+
+TEST_F(HeadlessRun, AnEditorThatDiesIsReportedWithItsStatusAndOutput) {
+    FakeEditor("echo 'cannot connect to the display' >&2\nexit 3");
+    const TRun run = Run(Scripts + "run.sh", {}, Headless());
+    ASSERT_TRUE(run.Finished);
+    EXPECT_NE(run.ExitCode, 0);
+    EXPECT_TRUE(run.Err.contains("exited with status 3 before its window appeared"))
+        << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.contains("cannot connect to the display")) << run.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(Build.filePath("varnotel-screenshot.png")));
+    ExpectNothingLeftRunning();
+}
+
+using XSessionHelper = ScriptRun;
+
+TEST_F(XSessionHelper, AWindowThatNeverAppearsEndsTheEditorAndWhatItStarted) {
+    // The stand-in starts a process of its own, which must end with it.
+    FakeEditor("sleep 600 &\nsleep 600");
+    const TRun run =
+        Run(Scripts + "xsession.sh", {"--timeout", "2", "--screenshot", Build.filePath("shot.png"),
+                                      Build.filePath("varnotel")});
+    ASSERT_TRUE(run.Finished);
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Err.contains("window did not appear within 2 s")) << run.Err.toStdString();
+    EXPECT_FALSE(QFile::exists(Build.filePath("shot.png")));
+    ExpectNothingLeftRunning();
+}
+
+TEST_F(XSessionHelper, AnInterruptEndsEverythingItStarted) {
+    const QString started = Build.filePath("started");
+    FakeEditor("touch '" + started + "'\nsleep 600 &\nsleep 600");
+    // Left alone, the helper would wait ten minutes for the window.
+    const TRun run = Run(
+        Scripts + "xsession.sh",
+        {"--timeout", "600", "--screenshot", Build.filePath("shot.png"),
+         Build.filePath("varnotel")},
+        QProcessEnvironment::systemEnvironment(),
+        [&](QProcess& p) {
+            for (int i = 0; i < 600 && !QFile::exists(started); ++i)
+                p.waitForFinished(100);
+            ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+        },
+        60000);
+    ASSERT_TRUE(QFile::exists(started));
+    ASSERT_TRUE(run.Finished) << "the interrupt did not end the session";
+    EXPECT_NE(run.ExitCode, 0);
+    ExpectNothingLeftRunning();
+}
+
+TEST_F(XSessionHelper, ServesTheEditorUntilItsInputCloses) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("QT_QPA_PLATFORM");
+    QString report;
+    const TRun run = Run(Scripts + "xsession.sh", {"--serve", VARNOTEL_EXE}, env, [&](QProcess& p) {
+        while (!report.contains("window ") && p.waitForReadyRead(120000))
+            report += QString::fromLocal8Bit(p.readAllStandardOutput());
+        // The editor is up on the display reported; closing the input ends the session.
+        p.closeWriteChannel();
+    });
+    ASSERT_TRUE(run.Finished);
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(report.contains(QRegularExpression("^display :\\d+\\npid \\d+\\nwindow \\d+\\n")))
+        << report.toStdString();
+    ExpectNothingLeftRunning();
+}
+
+TEST(PackageStep, WithoutRootOrSudoNamesTheMissingPackagesInOneLineAndFails) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to run the step as an ordinary user";
+    // An ordinary user whose PATH has dpkg-query but no sudo, running a copy of the step that
+    // the user can read wherever the checkout is.
+    QTemporaryDir bin;
+    ASSERT_TRUE(QFile::link("/usr/bin/dpkg-query", bin.filePath("dpkg-query")));
+    ASSERT_TRUE(QFile::copy(Scripts + "packages.sh", bin.filePath("packages.sh")));
+    QFile::setPermissions(bin.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                          QFileDevice::ReadOther | QFileDevice::ExeOther);
+    auto asUser = [&](const QStringList& packages) {
+        QProcess p;
+        QProcessEnvironment env;
+        env.insert("PATH", bin.path());
+        p.setProcessEnvironment(env);
+        p.start("/usr/bin/setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
+                                                "/bin/bash", bin.filePath("packages.sh")} +
+                                        packages);
+        p.waitForFinished(30000);
+        return std::make_pair(p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError() +
+                                                                   p.readAllStandardOutput()));
+    };
+
+    const auto [failed, message] = asUser({"coreutils", "varnotel-no-such-package", "bash"});
+    EXPECT_NE(failed, 0);
+    EXPECT_EQ(message.count('\n'), 1) << message.toStdString();
+    EXPECT_TRUE(message.contains("varnotel-no-such-package")) << message.toStdString();
+    EXPECT_TRUE(message.contains("apt-get install varnotel-no-such-package"))
+        << message.toStdString();
+    EXPECT_FALSE(message.contains("coreutils")) << "an installed package is not missing";
+
+    const auto [installed, quiet] = asUser({"coreutils", "bash"});
+    EXPECT_EQ(installed, 0);
+    EXPECT_EQ(quiet, QString());
+}
+
+} // namespace
