@@ -82,7 +82,10 @@ now() { echo "${EPOCHREALTIME//[!0-9]/}"; }
 deadline=$(($(now) + timeout * 1000000))
 expired() { [ "$(now)" -ge $deadline ]; }
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+# -noreset: an X server resets whenever its last client leaves, and refuses connections while
+# it does. The searches for the window come and go before the editor connects, so without it
+# the editor's own connection can fail at random ("could not connect to display").
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
     3>"$work/display" 2>"$work/xvfb.log" </dev/null >/dev/null &
 xvfb=$!
 number=
