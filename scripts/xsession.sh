@@ -35,7 +35,6 @@ fi
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnotel-xsession.XXXXXX") || exit 1
 xvfb=
 program=
-
 group=
 
 # Ends a process or a whole process group ("-- -PGID"), giving it a few seconds to end on
@@ -50,6 +49,7 @@ stop() {
     kill -KILL "$@" 2>/dev/null
 }
 cleanup() {
+    trap '' INT TERM HUP
     [ -n "$group" ] && stop -- "-$group"
     [ -n "$xvfb" ] && stop "$xvfb"
     wait
@@ -59,6 +59,15 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
+
+# Runs a command and waits for it with the wait builtin, which a trapped signal interrupts at
+# once. While bash waits for a command in the foreground, or for a command substitution, it
+# can defer a signal to that command's end or lose it outright (an interrupt arriving as a
+# command substitution ends is dropped), and the session would outlive its interrupt.
+run() {
+    "$@" &
+    wait $!
+}
 
 fail() {
     echo "xsession: $1" >&2
@@ -77,10 +86,9 @@ describe_exit() {
     if [ "$1" -gt 128 ]; then echo "was killed by signal $(($1 - 128))"; else echo "exited with status $1"; fi
 }
 
-# Microseconds since the epoch, whatever the locale's decimal separator.
-now() { echo "${EPOCHREALTIME//[!0-9]/}"; }
-deadline=$(($(now) + timeout * 1000000))
-expired() { [ "$(now)" -ge $deadline ]; }
+# In microseconds since the epoch, whatever the locale's decimal separator.
+deadline=$((${EPOCHREALTIME//[!0-9]/} + timeout * 1000000))
+expired() { [ "${EPOCHREALTIME//[!0-9]/}" -ge $deadline ]; }
 
 # -noreset: an X server resets whenever its last client leaves, and refuses connections while
 # it does. The searches for the window come and go before the editor connects, so without it
@@ -97,7 +105,7 @@ until read -r number 2>/dev/null <"$work/display" && [ -n "$number" ]; do
         fail "Xvfb $(describe_exit $status) before it took a display."
     fi
     expired && fail "Xvfb took no display within $timeout s."
-    sleep 0.05
+    run sleep 0.05
 done
 export DISPLAY=:$number
 
@@ -108,7 +116,8 @@ group=$program
 
 window=
 while :; do
-    window=$(xdotool search --onlyvisible --name '^Varnotel$' 2>/dev/null | head -n 1)
+    run xdotool search --onlyvisible --name '^Varnotel$' >"$work/windows" 2>/dev/null
+    read -r window <"$work/windows"
     [ -n "$window" ] && break
     if ! kill -0 "$program" 2>/dev/null; then
         wait "$program"
@@ -118,25 +127,28 @@ while :; do
     fi
     kill -0 "$xvfb" 2>/dev/null || fail "Xvfb ended before the editor's window appeared."
     expired && fail "the editor's window did not appear within $timeout s (the editor is still running)."
-    sleep 0.1
+    run sleep 0.1
 done
 
 # A window is mapped before it is painted: wait until two pictures of it in a row are the same
 # and show more than a plain background.
 previous=
 while :; do
-    probe=$(import -window "$window" "$work/probe.miff" 2>/dev/null &&
-        identify -format '%k %#' "$work/probe.miff" 2>/dev/null)
+    probe=
+    rm -f "$work/probe"
+    run import -window "$window" "$work/probe.miff" 2>/dev/null &&
+        run identify -format '%k %#' "$work/probe.miff" >"$work/probe" 2>/dev/null
+    read -r probe <"$work/probe"
     colours=${probe%% *}
     [ -n "$probe" ] && [ "$probe" = "$previous" ] && [ "$colours" -gt 16 ] && break
     previous=$probe
     kill -0 "$program" 2>/dev/null || fail "the editor ended before its window was painted."
     expired && fail "the editor's window was not painted within $timeout s."
-    sleep 0.2
+    run sleep 0.2
 done
 
 if [ "$mode" = screenshot ]; then
-    import -window "$window" "$shot" 2>"$work/import.log" ||
+    run import -window "$window" "$shot" 2>"$work/import.log" ||
         fail "the screenshot could not be saved in $shot: $(cat "$work/import.log")"
     echo "Screenshot of the editor's window: $shot"
     exit 0
