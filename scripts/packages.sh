@@ -15,7 +15,8 @@ if [ "$EUID" -eq 0 ]; then
 elif command -v sudo >/dev/null 2>&1; then
     as_root=(sudo)
 else
-    echo "Missing Debian packages: ${missing[*]}; install them as root with: apt-get install ${missing[*]}" >&2
+    echo "Missing Debian packages: ${missing[*]};" \
+        "install them as root with: apt-get install ${missing[*]}" >&2
     exit 1
 fi
 echo "Installing the missing Debian packages (this can take several minutes): ${missing[*]}"

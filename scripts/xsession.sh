@@ -27,7 +27,8 @@ while [ $# -gt 0 ]; do
     *) break ;;
     esac
 done
-if [ -z "$mode" ] || [ -z "$shot" -a "$mode" = screenshot ] || [ $# -eq 0 ] || ! [[ $timeout =~ ^[0-9]+$ ]]; then
+if [ -z "$mode" ] || { [ "$mode" = screenshot ] && [ -z "$shot" ]; } || [ $# -eq 0 ] ||
+    ! [[ $timeout =~ ^[0-9]+$ ]]; then
     sed -n '5,10s/^# \{0,1\}//p' "$0" >&2
     exit 2
 fi
@@ -83,7 +84,11 @@ fail() {
 }
 
 describe_exit() {
-    if [ "$1" -gt 128 ]; then echo "was killed by signal $(($1 - 128))"; else echo "exited with status $1"; fi
+    if [ "$1" -gt 128 ]; then
+        echo "was killed by signal $(($1 - 128))"
+    else
+        echo "exited with status $1"
+    fi
 }
 
 # In microseconds since the epoch, whatever the locale's decimal separator.
@@ -126,7 +131,8 @@ while :; do
         fail "the editor $(describe_exit $status) before its window appeared."
     fi
     kill -0 "$xvfb" 2>/dev/null || fail "Xvfb ended before the editor's window appeared."
-    expired && fail "the editor's window did not appear within $timeout s (the editor is still running)."
+    expired &&
+        fail "the editor's window did not appear within $timeout s (the editor is still running)."
     run sleep 0.1
 done
 
@@ -138,7 +144,7 @@ while :; do
     rm -f "$work/probe"
     run import -window "$window" "$work/probe.miff" 2>/dev/null &&
         run identify -format '%k %#' "$work/probe.miff" >"$work/probe" 2>/dev/null
-    read -r probe <"$work/probe"
+    read -r probe 2>/dev/null <"$work/probe"
     colours=${probe%% *}
     [ -n "$probe" ] && [ "$probe" = "$previous" ] && [ "$colours" -gt 16 ] && break
     previous=$probe
