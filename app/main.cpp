@@ -2,8 +2,17 @@
 #include "editor/Fonts.h"
 #include "editor/Unit1.h"
 
+#include <QIcon>
+
 int main(int argc, char** argv) {
     TApplication app(argc, argv);
+    // How the desktop knows the editor: its version, its desktop entry, and the entry's icon.
+    TApplication::setApplicationVersion(VARNOTEL_VERSION);
+    TApplication::setDesktopFileName(VARNOTEL_APP_ID);
+    QIcon icon;
+    for (const int size : {48, 128, 256})
+        icon.addFile(QString(":/icons/varnotel-%1.png").arg(size));
+    TApplication::setWindowIcon(icon);
     RegisterTahoma();
     TQtPlatform platform;
     app.SetMessageBox(platform.Services().MessageBox);

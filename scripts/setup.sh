@@ -10,7 +10,9 @@ build=${VARNOTEL_BUILD_DIR:-build}
 
 editor=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-wine fonts-liberation)
 headless=(xvfb xdotool imagemagick)
-tests=(libgtest-dev libgmock-dev libbenchmark-dev)
+# The tests also check the install target and the Debian package with the desktop's own tools.
+tests=(libgtest-dev libgmock-dev libbenchmark-dev x11-utils desktop-file-utils appstream lintian
+       dpkg-dev file librsvg2-bin)
 
 case "${1-}" in
 editor)

@@ -1,15 +1,18 @@
 // Writes a PNG picture of the editor's main window (or of its chart alone) for a curve file,
 // without a display, so that a curve can be shared as a picture.
 //
-//   varnotel-snapshot [--chart] CURVE.ini OUTPUT.png
+//   varnotel-snapshot [--chart] CURVE.ini|- OUTPUT.png
+//   varnotel-snapshot --help | --version
 //
 // The curve file is loaded exactly as the editor's "Load" button loads it. Without a curve
-// file argument ("-"), the window is shown with its initial curve.
+// file argument ("-"), the window is shown with its initial curve. A wrong command line is
+// exit status 2, a file that cannot be read or written 1.
 
 #include "editor/Fonts.h"
 #include "editor/Unit1.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,8 +45,10 @@ public:
     void Beep() override {}
 };
 
-int Usage() {
-    std::fprintf(stderr, "usage: varnotel-snapshot [--chart] CURVE.ini|- OUTPUT.png\n");
+const char* const UsageLine = "usage: varnotel-snapshot [--chart] CURVE.ini|- OUTPUT.png\n";
+
+int WrongCommandLine(const QString& error) {
+    std::fprintf(stderr, "varnotel-snapshot: %s\n%s", qPrintable(error), UsageLine);
     return 2;
 }
 
@@ -71,10 +76,34 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     RegisterTahoma();
 
-    QStringList args = app.arguments().mid(1);
-    const bool chartOnly = args.removeAll("--chart") > 0;
-    if (args.size() != 2 || args[0].startsWith("--"))
-        return Usage();
+    QApplication::setApplicationVersion(VARNOTEL_VERSION);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Writes a PNG picture of Varnotel's main window, or of its chart alone, for a curve file.\n"
+        "The curve file is loaded as the editor's \"Load\" button loads it.");
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption chart("chart", "Picture the chart alone, not the whole window.");
+    parser.addOption(chart);
+    parser.addPositionalArgument("curve", "The curve file, or - for the initial curve.",
+                                 "CURVE.ini|-");
+    parser.addPositionalArgument("output", "The PNG file to write.", "OUTPUT.png");
+    if (!parser.parse(QApplication::arguments()))
+        return WrongCommandLine(parser.errorText());
+    if (parser.isSet(help)) {
+        std::printf("%s", qPrintable(parser.helpText()));
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::printf("varnotel-snapshot %s\n", VARNOTEL_VERSION);
+        return 0;
+    }
+    const QStringList args = parser.positionalArguments();
+    if (args.size() != 2)
+        return WrongCommandLine(
+            QString("expected a curve file and a picture file, got %1 argument(s)")
+                .arg(args.size()));
+    const bool chartOnly = parser.isSet(chart);
     const QString curveFile = args[0];
     const QString output = args[1];
 

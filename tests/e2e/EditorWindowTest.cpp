@@ -1,6 +1,7 @@
 #include "e2e/XSession.h"
 
 #include <QSettings>
+#include <vector>
 
 namespace {
 
@@ -57,6 +58,33 @@ TEST_F(EditorWindow, TypedSpeedPushesTheNeighbourAndSaves) {
     EXPECT_EQ(SavedValue(IniPath(), "ADV", 4), 12);
     EXPECT_EQ(SavedValue(IniPath(), "ADV", 6), 8);
     EXPECT_TRUE(X.EditorRunning());
+}
+
+// The window's icon, as the window manager reads it, is the desktop entry's icon at 48 pixels.
+TEST_F(EditorWindow, ShowsTheIconOfItsDesktopEntry) {
+    const auto [code, out] = X.Tool("xprop", {"-id", X.Window(), "-notype", "32c", "_NET_WM_ICON"});
+    ASSERT_EQ(code, 0);
+    // Icons one after another: width, height, then the ARGB pixels row by row.
+    const QStringList values = out.section('=', 1).split(',');
+    std::vector<uint> icon48;
+    for (qsizetype at = 0; at + 2 <= values.size();) {
+        const int width = values[at].trimmed().toInt();
+        const int height = values[at + 1].trimmed().toInt();
+        if (width <= 0 || height <= 0)
+            break;
+        if (width == 48 && height == 48 && at + 2 + 48 * 48 <= values.size())
+            for (int i = 0; i < 48 * 48; ++i)
+                icon48.push_back(values[at + 2 + i].trimmed().toUInt());
+        at += 2 + qsizetype(width) * height;
+    }
+    ASSERT_EQ(icon48.size(), 48u * 48u) << out.left(200).toStdString();
+    const QImage entryIcon = QImage(VARNOTEL_SOURCE_DIR "/packaging/icons/varnotel-48.png")
+                                 .convertToFormat(QImage::Format_ARGB32);
+    int differing = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 48; ++x)
+            differing += icon48[y * 48 + x] != entryIcon.pixel(x, y);
+    EXPECT_EQ(differing, 0);
 }
 
 } // namespace

@@ -82,4 +82,25 @@ TEST(SnapshotTool, RefusesMissingFilesAndBadArguments) {
     EXPECT_EQ(Snapshot({"-", dir.filePath("no-such-dir/out.png")}).ExitCode, 1);
 }
 
+TEST(SnapshotTool, AnswersHelpAndVersionAndRefusesUnknownOptions) {
+    const TRun version = Snapshot({"--version"});
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_TRUE(version.Output.contains("varnotel-snapshot " VARNOTEL_VERSION "\n"))
+        << version.Output.toStdString();
+    const TRun help = Snapshot({"--help"});
+    EXPECT_EQ(help.ExitCode, 0);
+    for (const char* part : {"--chart", "CURVE.ini|-", "OUTPUT.png", "--version"})
+        EXPECT_TRUE(help.Output.contains(part)) << part;
+
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out.png");
+    for (const QStringList& wrong :
+         {QStringList{"--bogus", "-", out}, QStringList{"-", out, "stray"}, QStringList{}}) {
+        const TRun run = Snapshot(wrong);
+        EXPECT_EQ(run.ExitCode, 2) << wrong.join(' ').toStdString();
+        EXPECT_TRUE(run.Output.contains("usage: varnotel-snapshot")) << run.Output.toStdString();
+        EXPECT_FALSE(QFile::exists(out));
+    }
+}
+
 } // namespace

@@ -130,8 +130,11 @@ public:
         return QImage(path);
     }
 
-    std::pair<int, QString> Xdotool(const QStringList& args) {
-        return Run("xdotool", args, FDisplay);
+    std::pair<int, QString> Xdotool(const QStringList& args) { return Tool("xdotool", args); }
+
+    // An X client run against the session's display: its exit code and standard output.
+    std::pair<int, QString> Tool(const QString& program, const QStringList& args) {
+        return Run(program, args, FDisplay);
     }
 
 private:
