@@ -12,11 +12,13 @@ has_display() {
     ! command -v xdpyinfo >/dev/null 2>&1 || xdpyinfo >/dev/null 2>&1
 }
 
+if has_display; then headless=; else headless=headless; fi
+
 # VARNOTEL_SKIP_BUILD=1 runs what is already built, without installing or building anything.
 if [ -z "${VARNOTEL_SKIP_BUILD:-}" ]; then
-    if has_display; then scripts/setup.sh editor; else scripts/setup.sh editor headless; fi
+    scripts/setup.sh editor $headless
 fi
-if has_display; then
+if [ -z "$headless" ]; then
     exec "$build/varnotel"
 fi
 echo "No display: the editor runs under Xvfb for a screenshot of its window."

@@ -74,9 +74,6 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    RegisterTahoma();
-
-    QApplication::setApplicationVersion(VARNOTEL_VERSION);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Writes a PNG picture of Varnotel's main window, or of its chart alone, for a curve file.\n"
@@ -104,6 +101,7 @@ int main(int argc, char** argv) {
             QString("expected a curve file and a picture file, got %1 argument(s)")
                 .arg(args.size()));
     const bool chartOnly = parser.isSet(chart);
+    RegisterTahoma();
     const QString curveFile = args[0];
     const QString output = args[1];
 

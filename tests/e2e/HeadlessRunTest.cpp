@@ -2,6 +2,8 @@
 // step, as a newcomer meets them: they return by themselves, say what went wrong, and leave
 // nothing running.
 
+#include "support/Process.h"
+
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -18,40 +20,15 @@ namespace {
 
 const QString Scripts = VARNOTEL_SOURCE_DIR "/scripts/";
 
-struct TRun {
-    bool Finished = false;
-    int ExitCode = -1;
-    QString Out;
-    QString Err;
-};
-
 // Runs a script with a mark in its environment that every process it starts inherits, so that
-// whatever it leaves running can be found afterwards. `during` runs once the script has
-// started, for example to interrupt it.
+// whatever it leaves running can be found afterwards.
 class ScriptRun : public ::testing::Test {
 protected:
     TRun Run(const QString& program, const QStringList& args,
              QProcessEnvironment env = QProcessEnvironment::systemEnvironment(),
              const std::function<void(QProcess&)>& during = {}, int finishMs = 180000) {
         env.insert("VARNOTEL_TEST_MARK", Mark);
-        QProcess p;
-        p.setProcessEnvironment(env);
-        p.start(program, args);
-        TRun run;
-        if (!p.waitForStarted(10000))
-            return run;
-        if (during)
-            during(p);
-        // A hang shows as a failure here rather than as the test's timeout.
-        run.Finished = p.waitForFinished(finishMs);
-        if (!run.Finished) {
-            p.kill();
-            p.waitForFinished(10000);
-        }
-        run.ExitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        run.Out = QString::fromLocal8Bit(p.readAllStandardOutput());
-        run.Err = QString::fromLocal8Bit(p.readAllStandardError());
-        return run;
+        return RunProgram(program, args, env, during, finishMs);
     }
 
     void ExpectNothingLeftRunning() const {

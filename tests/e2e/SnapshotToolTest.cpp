@@ -1,3 +1,5 @@
+#include "support/Process.h"
+
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -6,21 +8,15 @@
 
 namespace {
 
-struct TRun {
+struct TSnapshot {
     int ExitCode = -1;
-    QString Output;
+    QString Output; // standard output and error
 };
 
-TRun Snapshot(const QStringList& args) {
-    QProcess p;
-    p.start(VARNOTEL_SNAPSHOT, args);
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    return {p.exitCode(),
-            QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError())};
+TSnapshot Snapshot(const QStringList& args) {
+    const TRun run =
+        RunProgram(VARNOTEL_SNAPSHOT, args, QProcessEnvironment::systemEnvironment(), {}, 60000);
+    return {run.ExitCode, run.Out + run.Err};
 }
 
 bool HasMarkerAt(const QImage& image, int x, int y) {
@@ -74,7 +70,7 @@ TEST(SnapshotTool, LoadsTheCurveFileAsTheLoadButtonDoes) {
 
 TEST(SnapshotTool, RefusesMissingFilesAndBadArguments) {
     QTemporaryDir dir;
-    const TRun missing = Snapshot({dir.filePath("none.ini"), dir.filePath("out.png")});
+    const TSnapshot missing = Snapshot({dir.filePath("none.ini"), dir.filePath("out.png")});
     EXPECT_EQ(missing.ExitCode, 1);
     EXPECT_TRUE(missing.Output.contains("none.ini"));
     EXPECT_FALSE(QFile::exists(dir.filePath("out.png")));
@@ -83,11 +79,11 @@ TEST(SnapshotTool, RefusesMissingFilesAndBadArguments) {
 }
 
 TEST(SnapshotTool, AnswersHelpAndVersionAndRefusesUnknownOptions) {
-    const TRun version = Snapshot({"--version"});
+    const TSnapshot version = Snapshot({"--version"});
     EXPECT_EQ(version.ExitCode, 0);
     EXPECT_TRUE(version.Output.contains("varnotel-snapshot " VARNOTEL_VERSION "\n"))
         << version.Output.toStdString();
-    const TRun help = Snapshot({"--help"});
+    const TSnapshot help = Snapshot({"--help"});
     EXPECT_EQ(help.ExitCode, 0);
     for (const char* part : {"--chart", "CURVE.ini|-", "OUTPUT.png", "--version"})
         EXPECT_TRUE(help.Output.contains(part)) << part;
@@ -96,7 +92,7 @@ TEST(SnapshotTool, AnswersHelpAndVersionAndRefusesUnknownOptions) {
     const QString out = dir.filePath("out.png");
     for (const QStringList& wrong :
          {QStringList{"--bogus", "-", out}, QStringList{"-", out, "stray"}, QStringList{}}) {
-        const TRun run = Snapshot(wrong);
+        const TSnapshot run = Snapshot(wrong);
         EXPECT_EQ(run.ExitCode, 2) << wrong.join(' ').toStdString();
         EXPECT_TRUE(run.Output.contains("usage: varnotel-snapshot")) << run.Output.toStdString();
         EXPECT_FALSE(QFile::exists(out));

@@ -4,6 +4,8 @@
 // xdotool, as a person at the screen would. The display, the editor and their end belong to
 // scripts/xsession.sh, the same helper that the run script's headless path uses.
 
+#include "support/Process.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -160,18 +162,10 @@ private:
 
     static std::pair<int, QString> Run(const QString& program, const QStringList& args,
                                        const QString& display) {
-        QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("DISPLAY", display);
-        p.setProcessEnvironment(env);
-        p.start(program, args);
-        if (!p.waitForFinished(20000)) {
-            p.kill();
-            p.waitForFinished();
-            return {-1, {}};
-        }
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromLocal8Bit(p.readAllStandardOutput())};
+        const TRun run = RunProgram(program, args, env, {}, 20000);
+        return {run.ExitCode, run.Out};
     }
 
     QProcess FHelper;
