@@ -180,9 +180,17 @@ bool TChart::event(QEvent* event) {
 }
 
 void TChart::paintEvent(QPaintEvent* /*event*/) {
+    FollowDevicePixelRatio();
     QPainter painter(this);
     TPainterDestination destination(&painter);
     Paint(&destination);
+}
+
+// The image is drawn at the ratio of the screen that shows the chart; on another screen the
+// next paint draws it anew.
+void TChart::FollowDevicePixelRatio() {
+    if (auto* surface = dynamic_cast<TSmoothCanvas*>(Canvas()))
+        surface->SetDevicePixelRatio(devicePixelRatio());
 }
 
 void TChart::resizeEvent(QResizeEvent* /*event*/) {
@@ -291,6 +299,7 @@ void TChart::InvalidateWindow() {
 // The draw has finished when this returns: on screen through the window's own paint while
 // the control is shown, into the off-screen image alone while it is not.
 void TChart::UpdateWindow() {
+    FollowDevicePixelRatio();
     if (isVisible() && updatesEnabled())
         repaint();
     if (Canvas()->Dirty())

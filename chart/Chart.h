@@ -146,6 +146,7 @@ protected:
     TColor SystemColorRGB(int index) const override;
 
 private:
+    void FollowDevicePixelRatio();
     void Press(QMouseEvent* event, TShiftState extraShift);
     bool Reaches(QPoint pos) const;
     bool TakesFocusOnPress() const;

@@ -8,6 +8,8 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QString>
+#include <QTextLayout>
+#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -22,6 +24,8 @@ constexpr int StatusOutOfMemory = 3;
 constexpr double ImageDpi = 96;
 constexpr int DotsPerMeter = 3780; // 96 dots per inch
 constexpr double MinFontPoints = 0.1;
+// Beyond any screen's ratio; keeps a wrong ratio from asking for an image of gigabytes.
+constexpr double MaxDevicePixelRatio = 8;
 
 int Round(double v) {
     return static_cast<int>(std::nearbyint(v));
@@ -107,12 +111,6 @@ void PaintFill(const TChartBrush& brush, std::uint8_t transparency, Fill fill) {
     fill(QBrush(color, HatchStyle(brush.Style)));
 }
 
-QString WithoutTrailingBlanks(QString s) {
-    while (!s.isEmpty() && s.back().isSpace())
-        s.chop(1);
-    return s;
-}
-
 // The smallest rectangle holding every pixel that is not fully transparent.
 QRect InkBounds(const QImage& image) {
     int left = image.width();
@@ -162,15 +160,28 @@ bool NearTheImage(const QPointF& p) {
     return std::abs(p.x()) <= MaxSpriteCoordinate && std::abs(p.y()) <= MaxSpriteCoordinate;
 }
 
-QRawFont RawFont(const QString& family, int style, double emPixels) {
+QFont LabelFont(const QString& family, int style, double emPixels) {
     QFont font(family);
     font.setStyleHint(QFont::SansSerif);
     font.setBold((style & fsBold) != 0);
     font.setItalic((style & fsItalic) != 0);
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setPixelSize(std::max(1, Round(emPixels)));
-    return QRawFont::fromFont(font);
+    return font;
 }
+
+// Characters that separate digit groups or decimals in some locale, and what may be drawn in
+// their place, nearest first, when no installed face has a glyph for them.
+const std::map<char32_t, std::vector<char32_t>> SeparatorEquivalents{
+    {U'\u202F', {U'\u2009', U' '}}, // narrow no-break space (French)
+    {U'\u00A0', {U' '}},            // no-break space
+    {U'\u2007', {U' '}},            // figure space
+    {U'\u2009', {U' '}},            // thin space
+    {U'\u200A', {U' '}},            // hair space
+    {U'\u2019', {U'\''}},           // right single quotation mark (Swiss German)
+    {U'\u066C', {U','}},            // Arabic thousands separator
+    {U'\u066B', {U','}},            // Arabic decimal separator
+};
 
 } // namespace
 
@@ -262,7 +273,10 @@ void TSmoothCanvas::Ellipse(int x1, int y1, int x2, int y2) {
     const bool smooth = FPainter->testRenderHint(QPainter::Antialiasing);
     const int w = static_cast<int>(width);
     const int h = static_cast<int>(height);
-    TEllipseKey key{w,
+    const TDevicePlace place = PlaceOf(box.topLeft());
+    TEllipseKey key{place.Phase.x(),
+                    place.Phase.y(),
+                    w,
                     h,
                     FBrush.Style == bsSolid,
                     ToQColor(FBrush.Color, FTransparency).rgba(),
@@ -274,11 +288,12 @@ void TSmoothCanvas::Ellipse(int x1, int y1, int x2, int y2) {
                     smooth};
     const TSprite* sprite = FEllipses.Find(key);
     if (!sprite) {
-        const int m = static_cast<int>(margin);
-        const QRect area(-m, -m, w + 2 * m, h + 2 * m);
+        const double m = static_cast<double>(margin);
+        const QRectF area(-m, -m, w + 2 * m, h + 2 * m);
         const QRectF inside = FillBoxInside(QRectF(0, 0, w, h));
         sprite = &FEllipses.Add(
-            key, Render(area, smooth, false, [&](QPainter& painter, const QPointF& origin) {
+            key,
+            Render(area, place.Phase, smooth, false, [&](QPainter& painter, const QPointF& origin) {
                 QPainterPath path;
                 path.addEllipse(inside.translated(origin));
                 PaintFill(FBrush, FTransparency,
@@ -289,7 +304,7 @@ void TSmoothCanvas::Ellipse(int x1, int y1, int x2, int y2) {
                 painter.drawEllipse(QRectF(origin, QSizeF(w, h)));
             }));
     }
-    Blit(*sprite, box.topLeft().toPoint());
+    Blit(*sprite, place.Pixel);
 }
 
 void TSmoothCanvas::PreparePen() {
@@ -338,19 +353,16 @@ void TSmoothCanvas::StrokeSegment(const QPointF& from, const QPointF& to, Qt::Pe
         FPainter->drawLine(from, to);
         return;
     }
-    const QPoint anchor(static_cast<int>(std::floor(from.x())),
-                        static_cast<int>(std::floor(from.y())));
-    const QPointF start = from - anchor;
-    const QPointF end = to - anchor;
-    const int margin = 2 * FPen.Width + 2;
-    const QRect area(QPoint(static_cast<int>(std::floor(std::min(start.x(), end.x()))) - margin,
-                            static_cast<int>(std::floor(std::min(start.y(), end.y()))) - margin),
-                     QPoint(static_cast<int>(std::ceil(std::max(start.x(), end.x()))) + margin,
-                            static_cast<int>(std::ceil(std::max(start.y(), end.y()))) + margin));
-    const TStrokeKey key{start.x(),
-                         start.y(),
-                         end.x() - start.x(),
-                         end.y() - start.y(),
+    const TDevicePlace place = PlaceOf(from);
+    const QPointF extent = to - from;
+    const double margin = 2 * FPen.Width + 2;
+    const QRectF area(
+        QPointF(std::min(0.0, extent.x()) - margin, std::min(0.0, extent.y()) - margin),
+        QPointF(std::max(0.0, extent.x()) + margin, std::max(0.0, extent.y()) + margin));
+    const TStrokeKey key{place.Phase.x(),
+                         place.Phase.y(),
+                         extent.x(),
+                         extent.y(),
                          FGPPen.color().rgba(),
                          FPen.Width,
                          static_cast<int>(FGPPen.style()),
@@ -358,13 +370,13 @@ void TSmoothCanvas::StrokeSegment(const QPointF& from, const QPointF& to, Qt::Pe
                          static_cast<int>(FGPPen.joinStyle())};
     const TSprite* sprite = FStrokes.Find(key);
     if (!sprite) {
-        sprite = &FStrokes.Add(
-            key, Render(area, true, false, [&](QPainter& painter, const QPointF& origin) {
-                painter.setPen(pen());
-                painter.drawLine(origin + start, origin + end);
-            }));
+        sprite = &FStrokes.Add(key, Render(area, place.Phase, true, false,
+                                           [&](QPainter& painter, const QPointF& origin) {
+                                               painter.setPen(pen());
+                                               painter.drawLine(origin, origin + extent);
+                                           }));
     }
-    Blit(*sprite, anchor);
+    Blit(*sprite, place.Pixel);
 }
 
 // The painter draws a smooth one-pixel solid outline one straight piece after the other, with
@@ -386,28 +398,53 @@ void TSmoothCanvas::StrokePieces(const std::vector<TPoint>& points, bool closed)
     }
 }
 
-void TSmoothCanvas::Blit(const TSprite& sprite, const QPoint& anchor) {
+TSmoothCanvas::TDevicePlace TSmoothCanvas::PlaceOf(const QPointF& point) const {
+    const QPointF device = point * FRatio;
+    const QPoint pixel(static_cast<int>(std::floor(device.x())),
+                       static_cast<int>(std::floor(device.y())));
+    return TDevicePlace{pixel, device - pixel};
+}
+
+// A picture is copied pixel for pixel onto the image's device pixels.
+void TSmoothCanvas::Blit(const TSprite& sprite, const QPoint& devicePixel) {
     if (sprite.Image.isNull())
         return;
     FPlainColor.reset();
-    FPainter->drawImage(anchor + sprite.Offset, sprite.Image);
+    if (FRatio == 1) {
+        FPainter->drawImage(devicePixel + sprite.Offset, sprite.Image);
+        return;
+    }
+    FPainter->setWorldTransform(QTransform::fromScale(1 / FRatio, 1 / FRatio));
+    FPainter->drawImage(devicePixel + sprite.Offset, sprite.Image);
+    FPainter->setWorldTransform(QTransform());
 }
 
 TSmoothCanvas::TSprite
-TSmoothCanvas::Render(const QRect& area, bool smooth, bool smoothText,
-                      const std::function<void(QPainter&, const QPointF&)>& paint) {
-    QImage image(area.size(), QImage::Format_ARGB32_Premultiplied);
+TSmoothCanvas::Render(const QRectF& area, const QPointF& phase, bool smooth, bool smoothText,
+                      const std::function<void(QPainter&, const QPointF&)>& paint) const {
+    auto low = [&](double p, double v) { return static_cast<int>(std::floor(p + v * FRatio)); };
+    auto high = [&](double p, double v) { return static_cast<int>(std::ceil(p + v * FRatio)); };
+    const QRect device(QPoint(low(phase.x(), area.left()), low(phase.y(), area.top())),
+                       QPoint(high(phase.x(), area.right()), high(phase.y(), area.bottom())));
+    QImage image(device.size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     {
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing, smooth);
         painter.setRenderHint(QPainter::TextAntialiasing, smoothText);
-        paint(painter, QPointF(-area.left(), -area.top()));
+        const QPointF anchor = phase - QPointF(device.topLeft());
+        if (FRatio == 1) {
+            paint(painter, anchor);
+        } else {
+            painter.translate(anchor);
+            painter.scale(FRatio, FRatio);
+            paint(painter, QPointF());
+        }
     }
     const QRect ink = InkBounds(image);
     if (ink.isEmpty())
         return TSprite{};
-    return TSprite{image.copy(ink), area.topLeft() + ink.topLeft()};
+    return TSprite{image.copy(ink), device.topLeft() + ink.topLeft()};
 }
 
 void TSmoothCanvas::FillPath(const QPainterPath& path) {
@@ -420,7 +457,7 @@ void TSmoothCanvas::FillPath(const QPainterPath& path) {
 // nothing and is left out.
 void TSmoothCanvas::FillBox(const QRectF& box) {
     if (FBrush.Style == bsSolid && !FPainter->hasClipping() &&
-        box.contains(QRectF(FBitmap.rect()))) {
+        box.contains(QRectF(QPointF(), FBitmap.deviceIndependentSize()))) {
         const QColor color = ToQColor(FBrush.Color, FTransparency);
         if (color.alpha() == 255) {
             if (FPlainColor != color.rgba())
@@ -460,24 +497,36 @@ void TSmoothCanvas::PrepareFont() {
         IOldFont->Style == FFont.Style)
         return;
     const TFontKey key{FFont.Name, FFont.Size, FFont.Style};
-    const double em = EmPixels();
-    QRawFont raw = RawFont(QString::fromStdString(FFont.Name), FFont.Style, em);
-    if (!raw.isValid())
-        raw = RawFont(QStringLiteral("Sans Serif"), FFont.Style, em);
-    FUnitFont = raw;
-    FGPFont = raw;
+    TFontFaces& font = FFonts[key];
+    if (font.Faces.empty()) {
+        const double em = EmPixels();
+        QRawFont raw =
+            QRawFont::fromFont(LabelFont(QString::fromStdString(FFont.Name), FFont.Style, em));
+        if (!raw.isValid())
+            raw = QRawFont::fromFont(LabelFont(QStringLiteral("Sans Serif"), FFont.Style, em));
+        font.Faces.push_back(MakeFace(raw, em));
+        ++FFontBuilds;
+    }
+    const QRawFont& unit = font.Faces.front().Unit;
     FAscent = 0;
     FLineHeight = 0;
-    if (raw.isValid()) {
-        FUnitFont.setPixelSize(raw.unitsPerEm());
-        FGPFont.setPixelSize(em);
-        const double units = FUnitFont.ascent() + FUnitFont.descent() + FUnitFont.leading();
-        FAscent = FUnitFont.ascent() * em / FUnitFont.unitsPerEm();
-        FLineHeight = units * em / FUnitFont.unitsPerEm();
+    if (unit.isValid()) {
+        const double em = EmPixels();
+        const double units = unit.ascent() + unit.descent() + unit.leading();
+        FAscent = unit.ascent() * em / unit.unitsPerEm();
+        FLineHeight = units * em / unit.unitsPerEm();
     }
     IOldFont = key;
-    FRuns = &FTextRuns[key];
-    ++FFontBuilds;
+    FFontFaces = &font;
+}
+
+TSmoothCanvas::TFace TSmoothCanvas::MakeFace(const QRawFont& raw, double emPixels) {
+    TFace face{raw, raw};
+    if (raw.isValid()) {
+        face.Unit.setPixelSize(raw.unitsPerEm());
+        face.Drawing.setPixelSize(emPixels);
+    }
+    return face;
 }
 
 double TSmoothCanvas::LineHeight() {
@@ -489,41 +538,131 @@ double TSmoothCanvas::LineHeight() {
 // out once per font.
 const TSmoothCanvas::TTextRun& TSmoothCanvas::Run(const std::string& text) {
     PrepareFont();
-    const auto found = FRuns->find(text);
-    if (found != FRuns->end())
+    auto& runs = FFontFaces->Runs;
+    const auto found = runs.find(text);
+    if (found != runs.end())
         return found->second;
     if (FRunCount >= MaxTextRuns) {
-        FTextRuns.clear();
+        for (auto& [key, font] : FFonts)
+            font.Runs.clear();
         FRunCount = 0;
-        FRuns = &FTextRuns[*IOldFont];
     }
     ++FRunCount;
-    return FRuns->emplace(text, MeasureRun(text)).first->second;
+    TTextRun run = MeasureRun(text);
+    return runs.emplace(text, std::move(run)).first->second;
 }
 
-// Advances are read from the face at one pixel per font unit, where they are whole numbers,
+// Advances are read from each face at one pixel per font unit, where they are whole numbers,
 // and scaled to the font's size, so widths do not depend on how the renderer rounds glyphs.
-TSmoothCanvas::TTextRun TSmoothCanvas::MeasureRun(const std::string& text) const {
+// A text is measured with the glyphs it is drawn with, stand-ins included.
+TSmoothCanvas::TTextRun TSmoothCanvas::MeasureRun(const std::string& text) {
     TTextRun run;
-    if (!FUnitFont.isValid() || text.empty())
+    if (!FFontFaces->Faces.front().Unit.isValid() || text.empty())
         return run;
-    const double scale = EmPixels() / FUnitFont.unitsPerEm();
-    auto lay = [&](const QString& s, QList<quint32>& glyphs, QList<QPointF>* positions) {
-        glyphs = FUnitFont.glyphIndexesForString(s);
-        double pen = 0;
-        for (const QPointF& a : FUnitFont.advancesForGlyphIndexes(glyphs)) {
-            if (positions)
-                positions->append(QPointF(pen, 0));
-            pen += a.x() * scale;
+    const double em = EmPixels();
+    double pen = 0;
+    double trimmed = 0;
+    QString pieceText;
+    std::size_t pieceFace = 0;
+    auto flush = [&] {
+        if (pieceText.isEmpty())
+            return;
+        const QRawFont& unit = FFontFaces->Faces[pieceFace].Unit;
+        const double scale = em / unit.unitsPerEm();
+        TTextRun::TPiece piece{pieceFace, unit.glyphIndexesForString(pieceText), {}};
+        const QList<QPointF> advances = unit.advancesForGlyphIndexes(piece.Glyphs);
+        const QList<uint> characters = pieceText.toUcs4();
+        for (qsizetype i = 0; i < advances.size(); ++i) {
+            piece.Positions.append(QPointF(pen, 0));
+            pen += advances[i].x() * scale;
+            if (i >= characters.size() || !QChar::isSpace(characters[i]))
+                trimmed = pen;
         }
-        return pen;
+        run.Pieces.push_back(std::move(piece));
+        pieceText.clear();
     };
-    const QString full = QString::fromStdString(text);
-    const double width = lay(full, run.Glyphs, &run.Positions);
-    const QString trimmed = WithoutTrailingBlanks(full);
-    QList<quint32> glyphs;
-    run.TrimmedWidth = trimmed.size() == full.size() ? width : lay(trimmed, glyphs, nullptr);
+    for (const uint character : QString::fromStdString(text).toUcs4()) {
+        const TStandIn standIn = StandInFor(character);
+        if (standIn.Face != pieceFace)
+            flush();
+        pieceFace = standIn.Face;
+        const char32_t drawn = standIn.Character;
+        pieceText.append(QString::fromUcs4(&drawn, 1));
+    }
+    flush();
+    run.TrimmedWidth = trimmed;
     return run;
+}
+
+// The font's own face serves what it has glyphs for; for anything else another installed face
+// that has the character, or else an equivalent character, is looked for once.
+TSmoothCanvas::TStandIn TSmoothCanvas::StandInFor(char32_t character) {
+    const QRawFont& own = FFontFaces->Faces.front().Unit;
+    if (own.supportsCharacter(character))
+        return TStandIn{0, character};
+    auto& standIns = FFontFaces->StandIns;
+    const auto known = standIns.find(character);
+    if (known != standIns.end())
+        return known->second;
+    std::vector<char32_t> candidates{character};
+    const auto equivalents = SeparatorEquivalents.find(character);
+    if (equivalents != SeparatorEquivalents.end())
+        candidates.insert(candidates.end(), equivalents->second.begin(), equivalents->second.end());
+    TStandIn found{0, character};
+    for (const char32_t candidate : candidates) {
+        if (own.supportsCharacter(candidate)) {
+            found = TStandIn{0, candidate};
+            break;
+        }
+        if (const std::optional<std::size_t> face = FallbackFace(candidate)) {
+            found = TStandIn{*face, candidate};
+            break;
+        }
+    }
+    standIns.emplace(character, found);
+    return found;
+}
+
+// The face the platform's font matching picks for a character that the font's own face lacks.
+std::optional<std::size_t> TSmoothCanvas::FallbackFace(char32_t character) {
+    const double em = EmPixels();
+    QTextLayout layout(QString::fromUcs4(&character, 1),
+                       LabelFont(QString::fromStdString(FFont.Name), FFont.Style, em));
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    for (const QGlyphRun& glyphs : layout.glyphRuns()) {
+        const QRawFont raw = glyphs.rawFont();
+        if (!raw.isValid() || !raw.supportsCharacter(character))
+            continue;
+        std::vector<TFace>& faces = FFontFaces->Faces;
+        for (std::size_t i = 1; i < faces.size(); ++i) {
+            if (faces[i].Unit.familyName() == raw.familyName() &&
+                faces[i].Unit.styleName() == raw.styleName())
+                return i;
+        }
+        faces.push_back(MakeFace(raw, em));
+        return faces.size() - 1;
+    }
+    return std::nullopt;
+}
+
+QList<QGlyphRun> TSmoothCanvas::GlyphRuns(const std::string& text) {
+    return GlyphRuns(Run(text));
+}
+
+QList<QGlyphRun> TSmoothCanvas::GlyphRuns(const TTextRun& run) const {
+    QList<QGlyphRun> runs;
+    for (const TTextRun::TPiece& piece : run.Pieces) {
+        QGlyphRun glyphs;
+        glyphs.setRawFont(FFontFaces->Faces[piece.Face].Drawing);
+        glyphs.setGlyphIndexes(piece.Glyphs);
+        glyphs.setPositions(piece.Positions);
+        glyphs.setUnderline((FFont.Style & fsUnderline) != 0);
+        glyphs.setStrikeOut((FFont.Style & fsStrikeOut) != 0);
+        runs.append(glyphs);
+    }
+    return runs;
 }
 
 // Trailing blanks are not measured, so a text of blanks alone is as wide as the layout's
@@ -580,52 +719,42 @@ void TSmoothCanvas::TextOut(int x, int y, const std::string& text) {
 
 // The layout box's top-left corner is the anchor; the glyphs start after the box's left
 // padding, on a baseline one ascent below the top. A label is painted once as a picture for
-// each position of its origin inside a pixel, and copied from then on.
+// each position of its origin inside a device pixel, and copied from then on.
 void TSmoothCanvas::DrawText(const QPointF& anchor, const std::string& text) {
     const TTextRun& run = Run(text);
-    if (run.Glyphs.isEmpty() || !FGPFont.isValid())
+    if (run.Pieces.empty() || !FFontFaces->Faces.front().Drawing.isValid())
         return;
     const QPointF origin(anchor.x() + Padding(), anchor.y() + FAscent);
     const QColor color = ToQColor(FFont.Color, FTransparency);
-    auto glyphRun = [&] {
-        QGlyphRun glyphs;
-        glyphs.setRawFont(FGPFont);
-        glyphs.setGlyphIndexes(run.Glyphs);
-        glyphs.setPositions(run.Positions);
-        glyphs.setUnderline((FFont.Style & fsUnderline) != 0);
-        glyphs.setStrikeOut((FFont.Style & fsStrikeOut) != 0);
-        return glyphs;
-    };
     const double em = std::ceil(EmPixels());
     if (em > MaxSpriteSize || run.TrimmedWidth > MaxSpriteStroke || !NearTheImage(origin)) {
         FPlainColor.reset();
         FPainter->setPen(QPen(color));
-        FPainter->drawGlyphRun(origin, glyphRun());
+        for (const QGlyphRun& glyphs : GlyphRuns(run))
+            FPainter->drawGlyphRun(origin, glyphs);
         return;
     }
-    const QPoint pixel(static_cast<int>(std::floor(origin.x())),
-                       static_cast<int>(std::floor(origin.y())));
+    const TDevicePlace place = PlaceOf(origin);
     const TTextKey key{*IOldFont,
                        color.rgba(),
                        FPainter->testRenderHint(QPainter::Antialiasing),
                        FPainter->testRenderHint(QPainter::TextAntialiasing),
-                       origin.x() - pixel.x(),
-                       origin.y() - pixel.y(),
+                       place.Phase.x(),
+                       place.Phase.y(),
                        text};
     const TSprite* sprite = FTexts.Find(key);
     if (!sprite) {
-        const int m = static_cast<int>(em) + 2;
-        const QRect area(QPoint(-m, -2 * m),
-                         QPoint(static_cast<int>(std::ceil(run.TrimmedWidth)) + m, m));
-        const QGlyphRun glyphs = glyphRun();
-        const QPointF inside(key.OriginX, key.OriginY);
-        sprite = &FTexts.Add(key, Render(area, key.Smooth, key.SmoothText,
-                                         [&](QPainter& painter, const QPointF& corner) {
+        const double m = em + 2;
+        const QRectF area(QPointF(-m, -2 * m), QPointF(std::ceil(run.TrimmedWidth) + m, m));
+        const QList<QGlyphRun> runs = GlyphRuns(run);
+        sprite = &FTexts.Add(key, Render(area, place.Phase, key.Smooth, key.SmoothText,
+                                         [&](QPainter& painter, const QPointF& at) {
                                              painter.setPen(QPen(color));
-                                             painter.drawGlyphRun(corner + inside, glyphs);
+                                             for (const QGlyphRun& glyphs : runs)
+                                                 painter.drawGlyphRun(at, glyphs);
                                          }));
     }
-    Blit(*sprite, pixel);
+    Blit(*sprite, place.Pixel);
 }
 
 // The clip is widened by one pixel row above and below the rectangle, not at the sides.
@@ -655,16 +784,37 @@ void TSmoothCanvas::UnClipRectangle() {
         FPainter->setClipping(false);
 }
 
+void TSmoothCanvas::SetDevicePixelRatio(double ratio) {
+    if (!std::isfinite(ratio) || ratio <= 0)
+        ratio = 1;
+    ratio = std::min(ratio, MaxDevicePixelRatio);
+    if (ratio == FNextRatio)
+        return;
+    FNextRatio = ratio;
+    Invalidate();
+}
+
 TRect TSmoothCanvas::InitWindow(const TRect& rect) {
     EndDraw();
-    // A control of no size still gets a one-pixel image, so that the draw can go on.
-    const QSize size(std::max(1, rect.Width()), std::max(1, rect.Height()));
-    if (FBitmap.size() != size) {
+    if (FRatio != FNextRatio) {
+        FRatio = FNextRatio;
+        FStrokes.Clear();
+        FEllipses.Clear();
+        FTexts.Clear();
+    }
+    // A control of no size still gets a one-pixel image, so that the draw can go on. At a
+    // fractional ratio the image covers the control's last, partly covered device pixels too.
+    auto device = [&](int logical) {
+        return std::max(1, static_cast<int>(std::ceil(std::max(1, logical) * FRatio - 1e-9)));
+    };
+    const QSize size(device(rect.Width()), device(rect.Height()));
+    if (FBitmap.size() != size || FBitmap.devicePixelRatio() != FRatio) {
         FBitmap = QImage(size, QImage::Format_ARGB32_Premultiplied);
         if (FBitmap.isNull())
             throw std::runtime_error(std::to_string(StatusOutOfMemory));
         FBitmap.setDotsPerMeterX(DotsPerMeter);
         FBitmap.setDotsPerMeterY(DotsPerMeter);
+        FBitmap.setDevicePixelRatio(FRatio);
         FBitmap.fill(Qt::white);
     }
     FX = 0;

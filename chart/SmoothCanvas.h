@@ -1,12 +1,17 @@
 #pragma once
 
-// The anti-aliased drawing surface: a QPainter on an off-screen QImage at 96 dots per inch.
-// Integer coordinates go to the painter unchanged, so pixel (i, j) is the unit square from
+// The anti-aliased drawing surface: a QPainter on an off-screen QImage at 96 dots per logical
+// inch. Integer coordinates go to the painter unchanged, so pixel (i, j) is the unit square from
 // (i, j) to (i + 1, j + 1): fills of integer boxes are crisp and 1-pixel strokes on integer
 // paths straddle two pixel rows or columns.
+//
+// On a screen with a device pixel ratio r the image has r × r device pixels for each of those
+// logical pixels and everything is still drawn in logical coordinates, so the rules above hold
+// in logical pixels and the picture is as sharp as the screen allows.
 
 #include "chart/ChartCanvas.h"
 
+#include <QGlyphRun>
 #include <QImage>
 #include <QList>
 #include <QPen>
@@ -77,6 +82,10 @@ public:
     bool ReDrawBitmap(TImageDestination* destination) override;
 
     const QImage& Image() const { return FBitmap; }
+
+    // Device pixels per logical pixel of the next draw. A new ratio makes the image stale.
+    double DevicePixelRatio() const { return FNextRatio; }
+    void SetDevicePixelRatio(double ratio);
     bool Drawing() const { return FPainter != nullptr; }
 
     // Global opacity applied to every colour (255: opaque).
@@ -91,6 +100,9 @@ public:
         return FStrokes.Size() + FEllipses.Size() + FTexts.Size();
     }
 
+    // What a label is drawn with: one glyph run for each face that serves its characters.
+    QList<QGlyphRun> GlyphRuns(const std::string& text);
+
 protected:
     void DoChangedPen() override { FPenStale = true; }
     void DoChangedFont() override;
@@ -103,19 +115,38 @@ private:
         auto operator<=>(const TFontKey&) const = default;
     };
 
-    // The glyphs of one text in one font, where each starts, and the advance width of the text
-    // without its trailing blanks.
+    // A face that serves a font's texts: at the drawing size, and at one pixel per font unit,
+    // where advances and line metrics are exact integers to scale from. The first face of a
+    // font is the one it names; others stand in for characters it has no glyph for.
+    struct TFace {
+        QRawFont Drawing;
+        QRawFont Unit;
+    };
+
+    // The face and the character drawn for a character of a text.
+    struct TStandIn {
+        std::size_t Face = 0;
+        char32_t Character = 0;
+    };
+
+    // The glyphs of one text, in runs of one face each, where each glyph starts, and the
+    // advance width of the text without its trailing blanks.
     struct TTextRun {
-        QList<quint32> Glyphs;
-        QList<QPointF> Positions;
+        struct TPiece {
+            std::size_t Face = 0;
+            QList<quint32> Glyphs;
+            QList<QPointF> Positions;
+        };
+        std::vector<TPiece> Pieces;
         double TrimmedWidth = 0;
     };
 
-    // A drawing operation painted once onto a transparent picture and cropped to its ink.
-    // Offset is where the picture's top-left pixel goes relative to the operation's anchor
-    // pixel: the same operation one whole pixel further gives the same picture one pixel
-    // further, so the chart's many repeated grid lines, ticks, markers and labels are painted
-    // once and then only copied.
+    // A drawing operation painted once onto a transparent picture of device pixels and cropped
+    // to its ink. Offset is where the picture's top-left pixel goes relative to the device
+    // pixel that holds the operation's anchor point: the same operation at the same position
+    // inside its device pixel gives the same picture, so the chart's many repeated grid lines,
+    // ticks, markers and labels are painted once and then only copied. The pictures are made
+    // for one device pixel ratio.
     struct TSprite {
         QImage Image;
         QPoint Offset;
@@ -138,6 +169,10 @@ private:
             return FSprites.insert_or_assign(key, std::move(sprite)).first->second;
         }
         std::size_t Size() const { return FSprites.size(); }
+        void Clear() {
+            FSprites.clear();
+            FPixels = 0;
+        }
 
     private:
         static constexpr std::size_t MaxSprites = 2048;
@@ -146,8 +181,8 @@ private:
         qsizetype FPixels = 0;
     };
 
-    // A straight stroke: its pen, its extent, and where its start lies inside its anchor
-    // pixel (a multiple of half a pixel).
+    // A straight stroke: its pen, its extent, and where its start lies inside its device pixel
+    // (at ratio 1 a multiple of half a pixel).
     struct TStrokeKey {
         double StartX = 0;
         double StartY = 0;
@@ -163,6 +198,8 @@ private:
 
     // A filled and outlined ellipse in a box of whole pixels.
     struct TEllipseKey {
+        double PhaseX = 0;
+        double PhaseY = 0;
         int Width = 0;
         int Height = 0;
         bool Filled = false;
@@ -176,7 +213,7 @@ private:
         auto operator<=>(const TEllipseKey&) const = default;
     };
 
-    // A line of text: its font, colour and smoothing, where its origin lies inside its anchor
+    // A line of text: its font, colour and smoothing, where its origin lies inside its device
     // pixel, and the text.
     struct TTextKey {
         TFontKey Font;
@@ -198,11 +235,19 @@ private:
     bool ThinSolidPen() const;
     void StrokeSegment(const QPointF& from, const QPointF& to, Qt::PenCapStyle cap);
     void StrokePieces(const std::vector<TPoint>& points, bool closed);
-    void Blit(const TSprite& sprite, const QPoint& anchor);
-    // Paints onto a transparent picture covering `area` (pixels relative to the anchor pixel)
-    // and crops it to its ink; `paint` gets the anchor pixel's corner inside the picture.
-    static TSprite Render(const QRect& area, bool smooth, bool smoothText,
-                          const std::function<void(QPainter&, const QPointF&)>& paint);
+    // Where a point of the image lies in device pixels: the pixel that holds it, and where in
+    // that pixel it lies.
+    struct TDevicePlace {
+        QPoint Pixel;
+        QPointF Phase;
+    };
+    TDevicePlace PlaceOf(const QPointF& point) const;
+    void Blit(const TSprite& sprite, const QPoint& devicePixel);
+    // Paints onto a transparent picture covering `area` (logical pixels around the anchor
+    // point) and crops it to its ink; `paint` draws relative to the point it is given, in
+    // logical pixels, and the anchor point lands at `phase` inside its device pixel.
+    TSprite Render(const QRectF& area, const QPointF& phase, bool smooth, bool smoothText,
+                   const std::function<void(QPainter&, const QPointF&)>& paint) const;
 
     // Filling.
     void FillPath(const QPainterPath& path);
@@ -216,7 +261,11 @@ private:
     double Padding() const { return EmPixels() / 6; }
     double LineHeight();
     const TTextRun& Run(const std::string& text);
-    TTextRun MeasureRun(const std::string& text) const;
+    TTextRun MeasureRun(const std::string& text);
+    static TFace MakeFace(const QRawFont& raw, double emPixels);
+    TStandIn StandInFor(char32_t character);
+    std::optional<std::size_t> FallbackFace(char32_t character);
+    QList<QGlyphRun> GlyphRuns(const TTextRun& run) const;
     QPointF AlignedAnchor(int x, int y, const std::string& text);
     void DrawText(const QPointF& anchor, const std::string& text);
 
@@ -224,6 +273,9 @@ private:
     void EndDraw();
 
     QImage FBitmap;
+    // The ratio of the draw in progress or of the last one, and that of the next draw.
+    double FRatio = 1;
+    double FNextRatio = 1;
     std::unique_ptr<QPainter> FPainter;
     std::vector<std::optional<QRectF>> IOldClipRect;
     std::uint8_t FTransparency = 255;
@@ -235,18 +287,20 @@ private:
     int FPenBuilds = 0;
     std::optional<bool> ICachedAntialias;
 
-    // The font at its drawing size, and the same face at one pixel per font unit, whose
-    // advances and line metrics are exact integers to scale from.
-    QRawFont FGPFont;
-    QRawFont FUnitFont;
+    // What the surface knows of one font: its faces, its own first; for each character that its
+    // own face has no glyph for, the face and the character drawn in its place (the same
+    // character from another face, or an equivalent one); its measured texts.
+    struct TFontFaces {
+        std::vector<TFace> Faces;
+        std::map<char32_t, TStandIn> StandIns;
+        std::unordered_map<std::string, TTextRun> Runs;
+    };
+    std::map<TFontKey, TFontFaces> FFonts;
+    TFontFaces* FFontFaces = nullptr;
     double FAscent = 0;
     double FLineHeight = 0;
     std::optional<TFontKey> IOldFont;
     int FFontBuilds = 0;
-
-    // Measured texts by font; the runs of the current font are at hand.
-    std::map<TFontKey, std::unordered_map<std::string, TTextRun>> FTextRuns;
-    std::unordered_map<std::string, TTextRun>* FRuns = nullptr;
     std::size_t FRunCount = 0;
 
     TSpriteCache<TStrokeKey> FStrokes;

@@ -6,6 +6,8 @@
 #include <QStyleOption>
 #include <QTimer>
 
+#include <cmath>
+
 namespace {
 
 constexpr int GlyphWidth = 9;
@@ -34,6 +36,21 @@ QImage SpinArrowGlyph(bool downArrow) {
             image.setPixel(first + i, row, qRgb(0, 0, 0));
     }
     return image;
+}
+
+QPainterPath SpinArrowOutline(bool downArrow) {
+    // Row k below the tip holds 2k - 1 pixels, so the sides run at one pixel sideways for each
+    // pixel down, from the tip's top edge to the bottom edge of the widest row.
+    const double tip = downArrow ? GlyphHeight - 1 : 1;
+    const double base = downArrow ? 1 : GlyphHeight - 1;
+    const double centre = GlyphCentreColumn + 0.5;
+    const double half = std::abs(base - tip);
+    QPainterPath path;
+    path.moveTo(centre, tip);
+    path.lineTo(centre + half, base);
+    path.lineTo(centre - half, base);
+    path.closeSubpath();
+    return path;
 }
 
 TTimerSpeedButton::TTimerSpeedButton(bool downButton, QWidget* parent)
@@ -67,14 +84,27 @@ void TTimerSpeedButton::paintEvent(QPaintEvent*) {
 void TTimerSpeedButton::DrawGlyph(QPainter& painter) const {
     const int shift = FDown ? 1 : 0;
     const QPoint origin((width() - GlyphWidth) / 2 + shift, (height() - GlyphHeight) / 2 + shift);
+    const bool devicePixels = painter.device()->devicePixelRatio() == 1;
+    auto draw = [&](const QPoint& at, const QColor& colour) {
+        if (devicePixels) {
+            painter.drawImage(at, Tinted(FGlyph, colour));
+            return;
+        }
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.fillPath(SpinArrowOutline(FDownButton).translated(at), colour);
+        painter.restore();
+    };
     if (isEnabled()) {
-        painter.drawImage(origin, FGlyph);
+        if (devicePixels)
+            painter.drawImage(origin, FGlyph);
+        else
+            draw(origin, Qt::black);
         return;
     }
     // Disabled arrows are embossed: a light copy below right, the shaded glyph over it.
-    painter.drawImage(origin + QPoint(1, 1), Tinted(FGlyph, palette().color(QPalette::Light)));
-    painter.drawImage(origin,
-                      Tinted(FGlyph, palette().color(QPalette::Disabled, QPalette::ButtonText)));
+    draw(origin + QPoint(1, 1), palette().color(QPalette::Light));
+    draw(origin, palette().color(QPalette::Disabled, QPalette::ButtonText));
 }
 
 void TTimerSpeedButton::DrawFocusRect(QPainter& painter) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPainterPath>
 #include <QWidget>
 #include <functional>
 
@@ -20,6 +21,10 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(TTimeBtnStates)
 // The 9 x 6 black triangle drawn on an arrow, on a transparent background, pointing up or
 // down and centred on the fifth column.
 QImage SpinArrowGlyph(bool downArrow);
+// The same triangle as an outline in the glyph's pixel coordinates: the centre of each glyph
+// pixel lies inside it exactly when the pixel is black. A screen with more than one device pixel
+// per pixel gets the outline, filled at its own resolution.
+QPainterPath SpinArrowOutline(bool downArrow);
 
 // One arrow of the pair: a push-button face that steps once when released over it and, while
 // the left button is held on it, repeats its step from a timer.
