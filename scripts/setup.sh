@@ -8,7 +8,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VARNOTEL_BUILD_DIR:-build}
 
-editor=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-wine fonts-liberation)
+# fonts-dejavu-core: the face that has the narrow no-break space of French digit groups.
+editor=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-wine fonts-liberation
+        fonts-dejavu-core)
 headless=(xvfb xdotool imagemagick)
 # The tests also check the install target and the Debian package with the desktop's own tools.
 tests=(libgtest-dev libgmock-dev libbenchmark-dev x11-utils desktop-file-utils appstream lintian

@@ -2,9 +2,9 @@
 # Runs the editor (or any program that opens a window named "Varnotel") on a private X display
 # of its own, and waits until its window is up and painted.
 #
-#   scripts/xsession.sh [--timeout S] --screenshot FILE PROGRAM [ARGS...]
+#   scripts/xsession.sh [--timeout S] [--screen WxH] --screenshot FILE PROGRAM [ARGS...]
 #       saves a picture of the window in FILE, prints its path, ends the program, exits 0.
-#   scripts/xsession.sh [--timeout S] --serve PROGRAM [ARGS...]
+#   scripts/xsession.sh [--timeout S] [--screen WxH] --serve PROGRAM [ARGS...]
 #       prints "display :N", "pid P" and "window ID" on lines of their own, then keeps the
 #       session until its standard input closes or it is told to stop (SIGTERM, SIGINT);
 #       prints "exited STATUS" when the program ends by itself.
@@ -13,22 +13,25 @@
 # another X server or test run, and nothing here ever talks to a display it did not start.
 # When the window does not appear within S seconds (60 by default), or the program or the X
 # server ends first, it says so with the program's exit status and output and the X server's
-# messages, and exits 1. Whatever happens, nothing it started is left running.
+# messages, and exits 1. Whatever happens, nothing it started is left running. The display's
+# screen is 1280 x 1024 pixels unless --screen gives another size.
 set -uo pipefail
 
 timeout=60
+screen=1280x1024
 mode=
 shot=
 while [ $# -gt 0 ]; do
     case "$1" in
     --timeout) timeout=${2-}; shift $(($# > 1 ? 2 : 1)) ;;
     --screenshot) mode=screenshot; shot=${2-}; shift $(($# > 1 ? 2 : 1)) ;;
+    --screen) screen=${2-}; shift $(($# > 1 ? 2 : 1)) ;;
     --serve) mode=serve; shift ;;
     *) break ;;
     esac
 done
 if [ -z "$mode" ] || { [ "$mode" = screenshot ] && [ -z "$shot" ]; } || [ $# -eq 0 ] ||
-    ! [[ $timeout =~ ^[0-9]+$ ]]; then
+    ! [[ $timeout =~ ^[0-9]+$ ]] || ! [[ $screen =~ ^[1-9][0-9]*x[1-9][0-9]*$ ]]; then
     sed -n '5,10s/^# \{0,1\}//p' "$0" >&2
     exit 2
 fi
@@ -98,7 +101,7 @@ expired() { [ "${EPOCHREALTIME//[!0-9]/}" -ge $deadline ]; }
 # -noreset: an X server resets whenever its last client leaves, and refuses connections while
 # it does. The searches for the window come and go before the editor connects, so without it
 # the editor's own connection can fail at random ("could not connect to display").
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
+Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp -noreset \
     3>"$work/display" 2>"$work/xvfb.log" </dev/null >/dev/null &
 xvfb=$!
 number=

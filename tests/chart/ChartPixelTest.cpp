@@ -3,11 +3,14 @@
 
 #include "chart/MainWindowChart.h"
 #include "chart/SmoothCanvas.h"
+#include "support/QtInput.h"
 
 #include <QApplication>
+#include <QGlyphRun>
 #include <QImage>
 #include <QLocale>
 #include <QPixmap>
+#include <QRawFont>
 
 #include <gtest/gtest.h>
 
@@ -149,6 +152,88 @@ TEST_F(ShownChart, UncoveringOnlyCopiesTheImageAndRepaintHasDrawnAndCopiedWhenIt
     EXPECT_FALSE(Chart->Canvas()->Dirty());
     EXPECT_NE(Screen(), before);
     EXPECT_EQ(Screen(), Image());
+}
+
+// A shown chart follows the ratio of the screen its window is on.
+TEST_F(ShownChart, DrawsAtTheRatioOfItsScreenAndAgainWhenItMovesToAnother) {
+    EXPECT_EQ(Image().devicePixelRatio(), 1);
+    const TRect layout = Chart->ChartRect();
+    for (double ratio : {2.0, 1.25, 3.0, 1.0}) {
+        QScreen* screen = qtinput::ScreenWithRatio(ratio);
+        ASSERT_NE(screen, nullptr) << "no test screen of ratio " << ratio;
+        qtinput::ShowOn(*Chart, screen);
+        ASSERT_EQ(Chart->devicePixelRatio(), ratio);
+        // The next draw, not a stretched copy of the last one.
+        Chart->repaint();
+        EXPECT_EQ(Image().devicePixelRatio(), ratio);
+        EXPECT_EQ(Image().size(), QSize(static_cast<int>(std::ceil(972 * ratio)),
+                                        static_cast<int>(std::ceil(450 * ratio))));
+        EXPECT_EQ(Chart->ChartRect(), layout) << "the layout stays in logical pixels";
+        EXPECT_EQ(Screen().size(), Image().size());
+    }
+}
+
+// The labels' digit groups in the user's locale, each character with a real glyph, and the
+// text measured with the glyphs it is drawn with.
+class LabelGlyphs : public ChartPixels {
+protected:
+    void TearDown() override {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+    TSmoothCanvas& Surface() { return *static_cast<TSmoothCanvas*>(Chart->Canvas()); }
+    std::string Label(const char* locale, double value) {
+        QLocale::setDefault(QLocale(locale));
+        return FormatAxisValue(value, Chart->AxisNumberSeparators());
+    }
+};
+
+TEST_F(LabelGlyphs, EveryCharacterOfEveryLabelHasAGlyphInEveryLocale) {
+    for (const char* locale : {"fr_FR", "de_CH", "en_IN", "de_DE", "en_US"}) {
+        for (double value : {0.0, 1000.0, 13000.0, 20000.0, 187.5, -1234567.25}) {
+            const std::string label = Label(locale, value);
+            const QList<QGlyphRun> runs = Surface().GlyphRuns(label);
+            ASSERT_FALSE(runs.isEmpty()) << locale << " " << label;
+            qsizetype glyphs = 0;
+            for (const QGlyphRun& run : runs) {
+                EXPECT_TRUE(run.rawFont().isValid()) << locale << " " << label;
+                EXPECT_FALSE(run.glyphIndexes().contains(0)) << locale << " " << label;
+                glyphs += run.glyphIndexes().size();
+            }
+            EXPECT_EQ(glyphs, QString::fromStdString(label).toUcs4().size()) << label;
+        }
+    }
+}
+
+TEST_F(LabelGlyphs, FrenchThousandsAreSetOffByARealNarrowNoBreakSpace) {
+    const std::string label = Label("fr_FR", 13000);
+    EXPECT_EQ(QString::fromStdString(label), QString::fromUtf8("13\u202F000"));
+    const QList<QGlyphRun> runs = Surface().GlyphRuns(label);
+    // The label's own face for the digits, a face that has the narrow space for the separator.
+    ASSERT_EQ(runs.size(), 3);
+    const QRawFont face = runs[1].rawFont();
+    EXPECT_FALSE(runs[0].rawFont().supportsCharacter(0x202F));
+    EXPECT_TRUE(face.supportsCharacter(0x202F)) << face.familyName().toStdString();
+    EXPECT_EQ(runs[1].glyphIndexes(), face.glyphIndexesForString(QString(QChar(0x202F))));
+    EXPECT_EQ(runs[2].rawFont().familyName(), runs[0].rawFont().familyName());
+    // Narrower than a word space, and the next digits start where its advance ends.
+    const double start = runs[1].positions().at(0).x();
+    const double narrow = runs[2].positions().at(0).x() - start;
+    const double space = face.advancesForGlyphIndexes(face.glyphIndexesForString(" ")).at(0).x();
+    EXPECT_GT(narrow, 0);
+    EXPECT_LT(narrow, space);
+    // Measured with those glyphs: the text's width ends where its last digit's advance ends.
+    const QList<QPointF> lastAdvance =
+        runs[2].rawFont().advancesForGlyphIndexes(runs[2].glyphIndexes());
+    EXPECT_NEAR(Surface().TypographicWidth(label),
+                runs[2].positions().back().x() + lastAdvance.back().x(), 0.05);
+}
+
+TEST_F(LabelGlyphs, EnglishLabelsAreOneRunOfTheLabelFace) {
+    for (double value : {13000.0, 187.5}) {
+        const QList<QGlyphRun> runs = Surface().GlyphRuns(Label("en_US", value));
+        ASSERT_EQ(runs.size(), 1);
+        EXPECT_EQ(runs[0].rawFont().familyName(), QRawFont::fromFont(QFont("Arial")).familyName());
+    }
 }
 
 TEST_F(ChartPixels, LabelsUseTheSeparatorsOfTheUsersLocale) {

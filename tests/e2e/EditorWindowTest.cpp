@@ -87,4 +87,29 @@ TEST_F(EditorWindow, ShowsTheIconOfItsDesktopEntry) {
     EXPECT_EQ(differing, 0);
 }
 
+// With two device pixels per pixel the real window has twice its size in device pixels and its
+// chart is drawn at that density: a grid line fills two whole device rows in its own colour.
+TEST(EditorWindowAtRatioTwo, IsDrawnAtTheScreensDensity) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    XSession x;
+    QString reason;
+    ASSERT_TRUE(x.Start(dir.path(), &reason, {{"QT_SCALE_FACTOR", "2"}}, "2560x1440"))
+        << reason.toStdString();
+    EXPECT_EQ(x.WindowGeometry().size(), QSize(2 * 1175, 2 * 548));
+    const QImage shot = x.Screenshot(dir.filePath("window.png"));
+    ASSERT_EQ(shot.size(), QSize(2 * 1175, 2 * 548));
+    // The chart starts at (195, 42); its grid line of 5 degrees lies on y = 260.
+    const QPoint chart(2 * 195, 2 * 42);
+    const QRgb background = shot.pixel(chart + QPoint(600, 517));
+    const QRgb grid = shot.pixel(chart + QPoint(600, 519));
+    EXPECT_LT(qGray(grid), qGray(background));
+    for (int x = 400; x < 800; x += 7) {
+        EXPECT_EQ(shot.pixel(chart + QPoint(x, 518)), background) << x;
+        EXPECT_EQ(shot.pixel(chart + QPoint(x, 519)), grid) << x;
+        EXPECT_EQ(shot.pixel(chart + QPoint(x, 520)), grid) << x;
+        EXPECT_EQ(shot.pixel(chart + QPoint(x, 521)), background) << x;
+    }
+}
+
 } // namespace

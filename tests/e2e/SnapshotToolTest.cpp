@@ -13,10 +13,24 @@ struct TSnapshot {
     QString Output; // standard output and error
 };
 
-TSnapshot Snapshot(const QStringList& args) {
-    const TRun run =
-        RunProgram(VARNOTEL_SNAPSHOT, args, QProcessEnvironment::systemEnvironment(), {}, 60000);
+// Offscreen, in English, at the given device pixel ratio.
+QProcessEnvironment PictureEnvironment(double ratio = 1) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_SCREEN_SCALE_FACTORS", "QT_ENABLE_HIGHDPI_SCALING", "LC_NUMERIC"})
+        env.remove(name);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("LC_ALL", "en_US.UTF-8");
+    env.insert("QT_SCALE_FACTOR", QString::number(ratio));
+    return env;
+}
+
+TSnapshot Snapshot(const QStringList& args, const QProcessEnvironment& env = PictureEnvironment()) {
+    const TRun run = RunProgram(VARNOTEL_SNAPSHOT, args, env, {}, 60000);
     return {run.ExitCode, run.Out + run.Err};
+}
+
+QImage Rgb(const QImage& image) {
+    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 bool HasMarkerAt(const QImage& image, int x, int y) {
@@ -47,6 +61,65 @@ TEST(SnapshotTool, PicturesTheWindowOrTheChartOfACurveFile) {
     EXPECT_EQ(windowImage.copy(195, 42, 972, 450).convertToFormat(QImage::Format_RGB32),
               chartImage.convertToFormat(QImage::Format_RGB32));
     EXPECT_GT(MarkerPixels(chartImage), 15 * 40);
+}
+
+// At one device pixel per pixel the window and the chart keep the pixels they have always had,
+// recorded in tests/data before the pictures learnt other ratios.
+TEST(SnapshotTool, AtRatioOneThePicturesKeepTheirPixels) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString moved = dir.filePath("moved.ini");
+    QFile file(moved);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[ADV]\n1=3\n2=50\n3=0\n[RPM]\n1=500\n13=20000\n7=9900\n");
+    file.close();
+    const struct {
+        QStringList Args;
+        const char* Reference;
+    } cases[] = {{{"-"}, "window-ratio1.png"},
+                 {{"--chart", "-"}, "chart-ratio1.png"},
+                 {{"--chart", moved}, "chart-moved-ratio1.png"}};
+    for (const auto& c : cases) {
+        const QString out = dir.filePath(c.Reference);
+        ASSERT_EQ(Snapshot(c.Args + QStringList{out}).ExitCode, 0) << c.Reference;
+        const QImage reference(VARNOTEL_SOURCE_DIR "/tests/data/" + QString(c.Reference));
+        ASSERT_FALSE(reference.isNull()) << c.Reference;
+        EXPECT_TRUE(Rgb(QImage(out)) == Rgb(reference)) << c.Reference;
+    }
+}
+
+// At any ratio the pictures have the screen's device pixels; at 2 a grid line of the chart
+// fills two whole device rows in its own colour, where at 1 it halves two rows.
+TEST(SnapshotTool, AtEveryRatioThePicturesHaveTheDevicePixels) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const double ratio : {1.25, 1.5, 2.0, 3.0}) {
+        const QString window = dir.filePath(QString("window-%1.png").arg(ratio));
+        const QString chart = dir.filePath(QString("chart-%1.png").arg(ratio));
+        ASSERT_EQ(Snapshot({"-", window}, PictureEnvironment(ratio)).ExitCode, 0);
+        ASSERT_EQ(Snapshot({"--chart", "-", chart}, PictureEnvironment(ratio)).ExitCode, 0);
+        const QImage windowImage(window);
+        const QImage chartImage(chart);
+        EXPECT_NEAR(windowImage.width(), 1175 * ratio, 1) << ratio;
+        EXPECT_NEAR(windowImage.height(), 548 * ratio, 1) << ratio;
+        EXPECT_NEAR(chartImage.width(), 972 * ratio, 1) << ratio;
+        EXPECT_NEAR(chartImage.height(), 450 * ratio, 1) << ratio;
+        EXPECT_GT(MarkerPixels(chartImage), 15 * 40 * ratio * ratio * 0.8) << ratio;
+    }
+    // The grid line of 5 degrees lies on y = 260 (logical), across the chart.
+    const QImage one(VARNOTEL_SOURCE_DIR "/tests/data/chart-ratio1.png");
+    const QImage two(dir.filePath("chart-2.png"));
+    const QRgb background = two.pixel(600, 517);
+    const QRgb grid = two.pixel(600, 519);
+    for (int x = 400; x < 800; x += 7) {
+        EXPECT_EQ(two.pixel(x, 518), background) << x;
+        EXPECT_EQ(two.pixel(x, 519), grid) << x;
+        EXPECT_EQ(two.pixel(x, 520), grid) << x;
+        EXPECT_EQ(two.pixel(x, 521), background) << x;
+    }
+    EXPECT_LT(qGray(grid), qGray(one.pixel(300, 259)));
+    EXPECT_LT(qGray(grid), qGray(one.pixel(300, 260)));
+    EXPECT_LT(qGray(one.pixel(300, 260)), qGray(background));
 }
 
 TEST(SnapshotTool, LoadsTheCurveFileAsTheLoadButtonDoes) {

@@ -19,6 +19,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <map>
 
 class XSession {
 public:
@@ -29,15 +30,23 @@ public:
 
     // Starts a private X display and the editor in workDir, and waits for its painted window;
     // false, with the helper's account of what went wrong, when the window does not appear.
-    bool Start(const QString& workDir, QString* reason) {
+    // The editor's environment is the test's, with the variables of `extra` added; the
+    // display's screen has the helper's size unless `screen` ("WxH") gives one.
+    bool Start(const QString& workDir, QString* reason,
+               const std::map<QString, QString>& extra = {}, const QString& screen = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
         env.remove("QT_QPA_PLATFORM");
+        for (const auto& [name, value] : extra)
+            env.insert(name, value);
         FHelper.setProcessEnvironment(env);
         FHelper.setWorkingDirectory(workDir);
         // A loaded machine may take long to start the editor the first time.
+        QStringList args{"--timeout", "120"};
+        if (!screen.isEmpty())
+            args << "--screen" << screen;
         FHelper.start(VARNOTEL_SOURCE_DIR "/scripts/xsession.sh",
-                      {"--timeout", "120", "--serve", VARNOTEL_EXE});
+                      args << "--serve" << VARNOTEL_EXE);
         if (!FHelper.waitForStarted(10000)) {
             *reason = "the session helper did not start: " + FHelper.errorString();
             return false;

@@ -1,5 +1,6 @@
 #include "editor/Application.h"
 #include "platform/Platform.h"
+#include "support/QtInput.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +18,7 @@ public:
 } // namespace
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qtinput::UseOffscreenScreens();
     TApplication app(argc, argv);
     TFailingMessageBox box;
     app.SetMessageBox(&box);

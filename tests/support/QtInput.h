@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 #include <exception>
@@ -20,6 +21,13 @@ Q_GUI_EXPORT void qt_handleKeyEvent(QWindow* window, QEvent::Type type, int key,
                                     ushort count);
 
 namespace qtinput {
+
+// Qt's offscreen platform with the test screens: the first has one device pixel per pixel,
+// the others the ratios of high-density screens. Kept when the caller chose a platform.
+inline void UseOffscreenScreens() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" VARNOTEL_TEST_SCREENS);
+}
 
 // Headless unless a platform is chosen. Like the application's event loop, it counts an error
 // that escapes an event handler and goes on.
@@ -38,11 +46,27 @@ public:
 
 private:
     static int& Headless(int& argc) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
+        UseOffscreenScreens();
         return argc;
     }
 };
+
+// The test screen with the given device pixel ratio, or null.
+inline QScreen* ScreenWithRatio(double ratio) {
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen->devicePixelRatio() == ratio)
+            return screen;
+    return nullptr;
+}
+
+// Shows the widget's window on the screen and lets the platform's notices arrive.
+inline void ShowOn(QWidget& widget, QScreen* screen) {
+    QWidget* window = widget.window();
+    window->move(screen->geometry().topLeft() + QPoint(10, 10));
+    window->show();
+    window->windowHandle()->setScreen(screen);
+    QCoreApplication::processEvents();
+}
 
 inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 2000) {
     QElapsedTimer clock;

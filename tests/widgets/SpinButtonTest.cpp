@@ -113,4 +113,48 @@ TEST_F(SpinArrowTest, FacesShowTheGlyphCentredShiftedWhilePressedAndGreyedWhenDi
     EXPECT_TRUE(BlackPixels(Up()).isEmpty());
 }
 
+TEST(SpinArrowGlyphs, TheOutlineHoldsTheCentresOfExactlyTheBlackPixels) {
+    for (const bool down : {false, true}) {
+        const QImage glyph = SpinArrowGlyph(down);
+        const QPainterPath outline = SpinArrowOutline(down);
+        for (int y = 0; y < glyph.height(); ++y)
+            for (int x = 0; x < glyph.width(); ++x)
+                EXPECT_EQ(outline.contains(QPointF(x + 0.5, y + 0.5)),
+                          qAlpha(glyph.pixel(x, y)) > 0)
+                    << down << " " << x << "," << y;
+    }
+}
+
+// On a screen with two device pixels per pixel the arrow is the filled triangle at the
+// screen's resolution: as much ink as the glyph covers, with every device row its own width
+// where a stretched copy of the glyph would repeat each row twice.
+TEST_F(SpinArrowTest, OnADenseScreenTheArrowIsSharpNotAStretchedGlyph) {
+    QScreen* dense = ScreenWithRatio(2);
+    ASSERT_NE(dense, nullptr);
+    ShowOn(Host, dense);
+    ASSERT_EQ(Up()->devicePixelRatio(), 2);
+    const QImage whole = Up()->grab().toImage();
+    ASSERT_EQ(whole.size(), Up()->size() * 2);
+    // The glyph's 9 x 6 box at (3, 2), as on a screen of ratio 1.
+    const QImage face = whole.copy(6, 4, 18, 12);
+    std::vector<int> rows;
+    double ink = 0;
+    for (int y = 0; y < face.height(); ++y) {
+        int dark = 0;
+        for (int x = 0; x < face.width(); ++x) {
+            const int darkness = 255 - qGray(face.pixel(x, y));
+            if (darkness > 128)
+                ++dark;
+            if (darkness > 200)
+                ink += darkness / 255.0;
+        }
+        if (dark > 0)
+            rows.push_back(dark);
+    }
+    EXPECT_NEAR(ink, 4 * 16, 10) << "16 glyph pixels of 2 x 2 device pixels each";
+    ASSERT_GE(rows.size(), 7u);
+    for (std::size_t i = 1; i < rows.size(); ++i)
+        EXPECT_LT(rows[i - 1], rows[i]) << "device row " << i;
+}
+
 } // namespace
