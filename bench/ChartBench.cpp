@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
+#include <QWindow>
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <memory>
@@ -27,20 +29,40 @@ struct TBenchPlatform {
     TPlatform Services() { return {&MessageBox, &UrlOpener, &PointerQuery, &Beep}; }
 };
 
+// Puts the window, not shown, on the screen with the given device pixel ratio (the benchmarks'
+// offscreen platform has screens of ratio 1 and 2), so that its chart draws at that ratio.
+void PlaceOnScreen(QWidget& window, double ratio) {
+    window.winId();
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen->devicePixelRatio() == ratio)
+            window.windowHandle()->setScreen(screen);
+    if (window.devicePixelRatio() != ratio)
+        qFatal("no screen of device pixel ratio %g", ratio);
+}
+
 // One full draw of the main window's chart with the initial curve into its off-screen image.
-void BM_FullDraw(benchmark::State& state) {
+void FullDraw(benchmark::State& state, double ratio) {
     TBenchPlatform platform;
     TForm1 form(platform.Services());
+    PlaceOnScreen(form, ratio);
     for (auto _ : state)
         form.Chart1->Repaint();
     state.counters["draws"] = form.Chart1->DrawCount();
 }
+void BM_FullDraw(benchmark::State& state) {
+    FullDraw(state, 1);
+}
+void BM_FullDrawRatio2(benchmark::State& state) {
+    FullDraw(state, 2);
+}
 BENCHMARK(BM_FullDraw)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FullDrawRatio2)->Unit(benchmark::kMicrosecond);
 
 // Filling a chart-sized image and copying it once: no full draw can be faster than this.
-void BM_ImageFloor(benchmark::State& state) {
-    QImage image(972, 450, QImage::Format_ARGB32_Premultiplied);
-    QImage window(972, 450, QImage::Format_ARGB32_Premultiplied);
+void ImageFloor(benchmark::State& state, double ratio) {
+    const QSize size(static_cast<int>(972 * ratio), static_cast<int>(450 * ratio));
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    QImage window(size, QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
         {
             QPainter painter(&image);
@@ -52,7 +74,14 @@ void BM_ImageFloor(benchmark::State& state) {
         benchmark::DoNotOptimize(window.constBits());
     }
 }
+void BM_ImageFloor(benchmark::State& state) {
+    ImageFloor(state, 1);
+}
+void BM_ImageFloorRatio2(benchmark::State& state) {
+    ImageFloor(state, 2);
+}
 BENCHMARK(BM_ImageFloor)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ImageFloorRatio2)->Unit(benchmark::kMicrosecond);
 
 // The screen position of the chart pixel whose value lies nearest to the wanted speed, at
 // the advance row nearest to the wanted degrees.
@@ -73,9 +102,10 @@ QPoint ScreenPositionOf(const TForm1& form, double rpm, double degrees) {
 // One mouse move on a grabbed point with everything it runs: the drag's repaint, the writes
 // into the point's two boxes, their rules and their repaints. The pointer swings point 3
 // between two positions, so that every step changes both of its boxes.
-void BM_DragStep(benchmark::State& state) {
+void DragStep(benchmark::State& state, double ratio) {
     TBenchPlatform platform;
     TForm1 form(platform.Services());
+    PlaceOnScreen(form, ratio);
     form.Chart1->Repaint();
     form.Chart1MouseDown(form.Chart1, mbLeft, ssLeft, form.Series1->CalcXPos(4),
                          form.Series1->CalcYPos(4));
@@ -90,7 +120,14 @@ void BM_DragStep(benchmark::State& state) {
     state.counters["draws/step"] =
         benchmark::Counter(form.Chart1->DrawCount() - draws, benchmark::Counter::kAvgIterations);
 }
+void BM_DragStep(benchmark::State& state) {
+    DragStep(state, 1);
+}
+void BM_DragStepRatio2(benchmark::State& state) {
+    DragStep(state, 2);
+}
 BENCHMARK(BM_DragStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DragStepRatio2)->Unit(benchmark::kMicrosecond);
 
 // The deepest cascade: point 1 set to 20000 on the initial curve pushes every point to the
 // top bound and back down, with a repaint for every rule run.
@@ -116,7 +153,7 @@ BENCHMARK(BM_CascadeRpm1To20000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" VARNOTEL_SCREENS);
     QApplication app(argc, argv);
     RegisterTahoma();
     benchmark::Initialize(&argc, argv);
