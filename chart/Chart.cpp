@@ -1,5 +1,6 @@
 #include "chart/Chart.h"
 
+#include "chart/ChartAccessible.h"
 #include "chart/SmoothCanvas.h"
 
 #include <QApplication>
@@ -140,6 +141,7 @@ void TCustomChart::DrawBackWall() {
 }
 
 TChart::TChart(QWidget* parent) : QWidget(parent), TCustomChart(std::make_unique<TSmoothCanvas>()) {
+    InstallChartAccessibility();
     SetAutoRepaint(false);
     // The full draw covers every pixel, so the window is never erased first.
     setAttribute(Qt::WA_OpaquePaintEvent);

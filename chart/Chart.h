@@ -127,6 +127,10 @@ public:
     TMouseMoveEvent OnMouseMove;
     // Current pointer position on the screen (the pointer query); unset: the platform's.
     std::function<QPoint()> CursorScreenPos;
+    // The description a screen reader reads, built from the data each time it is asked for;
+    // unset: the widget's accessibleDescription. Screen readers hear of a change at the end of
+    // the draw that shows it.
+    std::function<QString()> AccessibleDescriptionText;
 
 protected:
     bool event(QEvent* event) override;
@@ -140,6 +144,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    void DoOnAfterDraw() override;
 
     void InvalidateWindow() override;
     void UpdateWindow() override;
@@ -151,10 +156,13 @@ private:
     bool Reaches(QPoint pos) const;
     bool TakesFocusOnPress() const;
     void RestoreCursor();
+    void AnnounceDescription();
 
     // From a left press to the first release of any button, every move belongs to the chart,
     // wherever the pointer is.
     bool FCaptured = false;
     // The pointer shape the layout gave the chart; it shows over the whole chart at all times.
     QCursor FOriginalCursor{Qt::PointingHandCursor};
+    // The description assistive technology was last told about.
+    QString FAnnouncedDescription;
 };

@@ -1,6 +1,7 @@
 #include "editor/Unit1.h"
 
 #include "editor/Fonts.h"
+#include "editor/LinkLabel.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -112,7 +113,7 @@ void TForm1::CenterOnScreen() {
 void TForm1::BuildLayout() {
     BuildChart();
 
-    LinkLabel3 = new QLabel(this);
+    LinkLabel3 = new TLinkLabel(this);
     LinkLabel3->setObjectName("LinkLabel3");
     const QString address = QString::fromLatin1(PublisherAddress);
     const QString shown = address.endsWith(u'/') ? address.chopped(1) : address;
@@ -152,6 +153,7 @@ void TForm1::BuildLayout() {
     LinkLabel2 = NewColumnLabel("LinkLabel2", QString::fromUtf8("ADV [°]"), QRect(115, 50, 48, 20));
 
     SetTabOrder();
+    DescribeForAssistiveTechnology();
     Chart1->setFocus(Qt::OtherFocusReason);
 }
 

@@ -63,6 +63,8 @@ private:
     void BuildSpinEdits();
     void SetTabOrder();
     void CenterOnScreen();
+    void DescribeForAssistiveTechnology();
+    QString CurveDescription() const;
     TSpinEdit* NewSpinEdit(const QString& name, int left, int top);
     QLabel* NewColumnLabel(const QString& name, const QString& text, const QRect& bounds);
 

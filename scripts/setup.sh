@@ -12,9 +12,10 @@ build=${VARNOTEL_BUILD_DIR:-build}
 editor=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-wine fonts-liberation
         fonts-dejavu-core)
 headless=(xvfb xdotool imagemagick)
-# The tests also check the install target and the Debian package with the desktop's own tools.
+# The tests also check the install target and the Debian package with the desktop's own tools,
+# and stand in for a screen reader through Qt's private Gui API.
 tests=(libgtest-dev libgmock-dev libbenchmark-dev x11-utils desktop-file-utils appstream lintian
-       dpkg-dev file librsvg2-bin)
+       dpkg-dev file librsvg2-bin qt6-base-private-dev)
 
 case "${1-}" in
 editor)

@@ -1,5 +1,6 @@
 #include "widgets/Spin.h"
 
+#include "widgets/SpinAccessible.h"
 #include "widgets/SpinButton.h"
 
 #include <QApplication>
@@ -81,6 +82,7 @@ bool IsWindowLevelFocusChange(Qt::FocusReason reason) {
 } // namespace
 
 TSpinEdit::TSpinEdit(QWidget* parent) : QLineEdit(parent) {
+    InstallSpinAccessibility();
     FButton = new TSpinButton(this);
     FButton->SetFocusControl(this);
     FButton->OnUpClick = [this](QObject*) { UpClick(); };
@@ -90,6 +92,9 @@ TSpinEdit::TSpinEdit(QWidget* parent) : QLineEdit(parent) {
     setTextMargins(BorderWidth, BorderWidth, BorderWidth + ArrowPairWidth + TextGapBeforePair,
                    BorderWidth - TextOverhangBelow);
     setText("0");
+    // A screen reader hears of the new value before any handler runs, so that the values
+    // that handlers write into other boxes are announced after it.
+    connect(this, &QLineEdit::textChanged, this, [this] { NotifyAccessibleValueChanged(this); });
     connect(this, &QLineEdit::textChanged, this, [this] { RaiseOnChange(); });
     UpdateMinHeight();
     LayoutButton();

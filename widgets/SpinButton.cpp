@@ -1,5 +1,7 @@
 #include "widgets/SpinButton.h"
 
+#include "widgets/SpinAccessible.h"
+
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -212,6 +214,7 @@ bool TTimerSpeedButton::Contains(const QPoint& pos) const {
 }
 
 TSpinButton::TSpinButton(QWidget* parent) : QWidget(parent) {
+    InstallSpinAccessibility();
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::ArrowCursor);
     FUpButton = new TTimerSpeedButton(false, this);
