@@ -1,8 +1,9 @@
 #include "platform/PrivateProfile.h"
 
+#include "platform/FileReplacement.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -430,31 +431,6 @@ std::optional<ExistingFile> ReadForUpdate(const QString& fileName) {
     return ExistingFile{std::move(*bytes), status};
 }
 
-// The new file takes the old one's owner where we may give it away (as root); for anyone
-// else the refusal is fine: their new file is theirs, as any replaced file would be.
-void KeepOwner(QSaveFile& file, const struct stat& status) {
-    if (status.st_uid == ::geteuid() && status.st_gid == ::getegid())
-        return;
-    [[maybe_unused]] const int refused = ::fchown(file.handle(), status.st_uid, status.st_gid);
-}
-
-// QSaveFile writes a new file beside the old one and renames it over the old one (keeping its
-// permissions), so a full disk or a killed process leaves the old file whole.
-bool ReplaceFile(const QString& fileName, const QByteArray& bytes,
-                 const std::optional<struct stat>& previous) {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (previous)
-        KeepOwner(file, *previous);
-    // QSaveFile's commit overlooks a write that fails while it empties its buffer, which would
-    // put a cut-off file in place; pushing the bytes out and syncing them here shows a short
-    // write or a full disk while the old file is still untouched.
-    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0)
-        return false;
-    return file.commit();
-}
-
 bool SyncPath(const QByteArray& path, int flags) {
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | flags);
     if (fd < 0)
@@ -518,5 +494,5 @@ bool WritePrivateProfileString(const QString* section, const QString* key, const
         return false;
     if (existing->status && *updated == existing->bytes)
         return true;
-    return ReplaceFile(fileName, *updated, existing->status);
+    return ReplaceFileContent(fileName, *updated, existing->status);
 }

@@ -1,63 +1,12 @@
-#include "platform/PrivateProfile.h"
+#include "ProfileFixture.h"
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QStringEncoder>
-#include <QTemporaryDir>
-
-#include <csignal>
-#include <functional>
-#include <grp.h>
 #include <random>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
-constexpr uid_t Nobody = 65534;
-constexpr gid_t NoGroup = 65534;
+using namespace profiletest;
 
-class PrivateProfileTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(FDir.isValid()); }
-
-    QString Path(const QString& name = "t.ini") const { return FDir.filePath(name); }
-    QByteArray Native(const QString& name = "t.ini") const { return QFile::encodeName(Path(name)); }
-    void Write(const QByteArray& bytes) const {
-        QFile file(Path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(file.write(bytes), bytes.size());
-    }
-    QByteArray Read() const {
-        QFile file(Path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : "<missing>";
-    }
-    bool Set(const QString& section, const QString& key, const QString& value,
-             const QString& name = "t.ini") const {
-        return WritePrivateProfileString(&section, &key, &value, Path(name));
-    }
-    QString Get(const QString& section, const QString& key, const QString& name = "t.ini",
-                int size = 2048) const {
-        return GetPrivateProfileString(section, key, "<def>", size, Path(name));
-    }
-    void Chmod(const QString& name, mode_t mode) const {
-        const QByteArray path = name.isEmpty() ? QFile::encodeName(FDir.path()) : Native(name);
-        ASSERT_EQ(::chmod(path.constData(), mode), 0);
-    }
-    QStringList Entries() const {
-        return QDir(FDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
-    }
-
-    // 1 when an unprivileged user's write succeeded, 0 when it failed.
-    int WriteAsNobody() const;
-
-    QTemporaryDir FDir;
-};
+using PrivateProfileTest = ProfileFixture;
 
 // A string literal's bytes, NULs included.
 template <std::size_t N> QByteArray Bytes(const char (&text)[N]) {
@@ -69,36 +18,13 @@ QByteArray Utf16(const QString& text, bool littleEndian) {
                           QStringConverter::Flag::WriteBom)(text);
 }
 
-// Runs setup and then work in a child process; the child's exit code is 1 when work returned
-// true, 0 when it returned false, -1 when the child did not exit normally.
-int InChild(const std::function<void()>& setup, const std::function<bool()>& work) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        setup();
-        ::_exit(work() ? 1 : 0);
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
-        return -1;
-    return WEXITSTATUS(status);
-}
-
-void BecomeNobody() {
-    if (::setgroups(0, nullptr) != 0 || ::setresgid(NoGroup, NoGroup, NoGroup) != 0 ||
-        ::setresuid(Nobody, Nobody, Nobody) != 0)
-        ::_exit(99);
-}
-
-int PrivateProfileTest::WriteAsNobody() const {
-    return InChild(BecomeNobody, [&] { return Set("ADV", "1", "10"); });
-}
-
 TEST_F(PrivateProfileTest, ReadsNamesAndValuesTheWayTheyAreWritten) {
     Write("\xEF\xBB\xBF  [ Adv Curve ]  \r\n \t Key One\t=  42\r\n"
           ";k=1\n  # k=2\n; [B]\nk\nonly\nk=3\nKEY ONE=43\n"
           "[b]\nk=5\n[ADV CURVE]\nlate=1\n[Écart]\nÀ=1\n"
           "[V]\nplain =  x y \t\ndouble=\"x y\"\nsingle= 'q' \ninner=\" kept \"\nmixed=\"open'\n"
           "lone=\"\nempty=\"\"\nnested=\"'both'\"\nequals=a=b\nblank=\nlast=1");
+    // The bare "k" hides the "k=3" after it.
     const struct {
         const char *section, *key, *value;
     } names[] = {{"adv curve", "KEY ONE", "42"},  {" ADV CURVE\t", " key one ", "42"},
@@ -152,7 +78,7 @@ TEST_F(PrivateProfileTest, OddLineEndsBlanksNulBytesAndHeadersReadAsTheyDoOnWind
                 {"empty brackets come later", "[]\n1=10\n", "", "1", "<def>"}};
     for (const auto& row : rows) {
         Write(row.file);
-        EXPECT_EQ(Get(row.section, row.key).toStdString(), row.value) << row.what;
+        EXPECT_EQ(Get(row.section, row.key), row.value) << row.what;
     }
 }
 
@@ -184,7 +110,7 @@ TEST_F(PrivateProfileTest, WritesToOddFilesLandWhereWindowsReadsThem) {
         Write(row.before);
         EXPECT_TRUE(Set(row.section, row.key, row.value)) << row.what;
         EXPECT_EQ(Read(), row.after) << row.what;
-        EXPECT_EQ(Get(row.section, row.key).toStdString(), row.value) << row.what;
+        EXPECT_EQ(Get(row.section, row.key), row.value) << row.what;
     }
 }
 
@@ -335,66 +261,6 @@ TEST_F(PrivateProfileTest, PlacesThatAreNotRegularFilesReadAsDefaultAndRefuseWri
     }
     EXPECT_TRUE(WritePrivateProfileString(nullptr, nullptr, nullptr, Path("fifo.ini")));
     EXPECT_EQ(Entries(), (QStringList{"dir.ini", "fifo.ini"}));
-}
-
-TEST_F(PrivateProfileTest, AFullDiskLeavesTheOldFileWhole) {
-    QByteArray before = "[A]\n";
-    for (int i = 0; i < 400; ++i)
-        before += "key" + QByteArray::number(i) + "=value\n";
-    ASSERT_GT(before.size(), 4096);
-    Write(before);
-    const auto smallDisk = [] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{4096, 4096};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            ::_exit(99);
-    };
-    EXPECT_EQ(InChild(smallDisk, [&] { return Set("A", "key1", "changed"); }), 0);
-    EXPECT_EQ(Read(), before);
-    EXPECT_EQ(Entries(), QStringList{"t.ini"});
-}
-
-TEST_F(PrivateProfileTest, TheFilesOrTheDirectorysPermissionsStopAnUnprivilegedUser) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to hand files to another user";
-    const QByteArray before = "[ADV]\n1=5\n";
-    Write(before);
-    Chmod("", 0755);
-    Chmod("t.ini", 0600);
-    EXPECT_EQ(InChild(BecomeNobody, [&] { return Get("ADV", "1") == "<def>"; }), 1);
-
-    Chmod("", 0777); // Only the file's own permission stops the write.
-    Chmod("t.ini", 0644);
-    EXPECT_EQ(WriteAsNobody(), 0);
-    EXPECT_EQ(Read(), before);
-
-    Chmod("", 0755); // A writable file does not help when no file can be made beside it.
-    Chmod("t.ini", 0666);
-    EXPECT_EQ(WriteAsNobody(), 0);
-    EXPECT_EQ(Read(), before);
-    EXPECT_EQ(Entries(), QStringList{"t.ini"});
-
-    ASSERT_TRUE(QFile::remove(Path()));
-    EXPECT_EQ(WriteAsNobody(), 0);
-    EXPECT_TRUE(Entries().isEmpty());
-}
-
-TEST_F(PrivateProfileTest, AReplacedFileKeepsItsOwnerAndPermissions) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to hand files to another user";
-    Chmod("", 0777);
-    Write("[ADV]\n1=5\n");
-    ASSERT_EQ(::chown(Native().constData(), Nobody, NoGroup), 0);
-    Chmod("t.ini", 0640);
-    EXPECT_EQ(WriteAsNobody(), 1);
-    EXPECT_EQ(Read(), "[ADV]\n1=10\n");
-    EXPECT_TRUE(Set("ADV", "1", "6")); // by root
-    struct stat status {};
-    ASSERT_EQ(::stat(Native().constData(), &status), 0);
-    EXPECT_EQ(status.st_uid, Nobody);
-    EXPECT_EQ(status.st_gid, NoGroup);
-    EXPECT_EQ(status.st_mode & 07777, 0640u);
-    EXPECT_EQ(Entries(), QStringList{"t.ini"});
 }
 
 } // namespace
