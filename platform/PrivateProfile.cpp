@@ -1,9 +1,11 @@
 #include "platform/PrivateProfile.h"
 
+#include "platform/FileReplacement.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -14,7 +16,7 @@
 namespace {
 
 bool IsBlank(char16_t unit) {
-    return unit == u' ' || unit == u'\t';
+    return unit == u' ' || unit == u'\t' || unit == u'\v' || unit == u'\f';
 }
 
 QString TrimBlanks(const QString& text) {
@@ -37,8 +39,8 @@ bool HasLineBreakOrNul(const QString& text) {
 
 enum class Encoding { Utf8, Utf16Le, Utf16Be };
 
-// One line of the file as byte offsets: where it starts, where its text ends (before the CR LF
-// or LF) and where the next line starts.
+// One line of the file as byte offsets: where it starts, where its text ends (before its line
+// end) and where the next line starts.
 struct Line {
     qsizetype begin = 0;
     qsizetype contentEnd = 0;
@@ -50,7 +52,9 @@ struct Line {
 // Where a key stands in the file, or where it would have to go.
 struct KeyPlace {
     std::optional<Line> key;
-    qsizetype equalsSign = 0;
+    // Where the name ends: at "=", or for a bare name just after its last non-blank character.
+    qsizetype nameEnd = 0;
+    bool bare = false;
     // The header or the last line with content of the section: a new key goes after it.
     std::optional<Line> anchor;
     // The file's last line; only looked for when the section is missing.
@@ -75,6 +79,8 @@ private:
     qsizetype UnitSize() const { return FEncoding == Encoding::Utf8 ? 1 : 2; }
     char16_t UnitAt(qsizetype offset) const;
     qsizetype Find(char16_t unit, qsizetype from, qsizetype to) const;
+    qsizetype FindLast(char16_t unit, qsizetype from, qsizetype to) const;
+    qsizetype FindLineEnd(qsizetype from) const;
     qsizetype SkipBlanks(qsizetype from, qsizetype to) const;
     qsizetype TrimEnd(qsizetype from, qsizetype to) const;
     QString Decode(qsizetype begin, qsizetype end) const;
@@ -84,6 +90,7 @@ private:
     std::optional<Line> LineAt(qsizetype begin) const;
     bool IsBlankLine(const Line& line) const;
     QByteArray LineEnd() const;
+    std::optional<QString> SectionName(qsizetype first, const Line& line) const;
     KeyPlace Locate(const QString& section, const QString& key) const;
     QByteArray Spliced(qsizetype begin, qsizetype end, const QByteArray& insert) const;
 
@@ -149,6 +156,29 @@ qsizetype ProfileText::Find(char16_t unit, qsizetype from, qsizetype to) const {
     return to;
 }
 
+// The offset of the last unit equal to unit in [from, to), or to.
+qsizetype ProfileText::FindLast(char16_t unit, qsizetype from, qsizetype to) const {
+    for (qsizetype i = to - UnitSize(); i >= from; i -= UnitSize())
+        if (UnitAt(i) == unit)
+            return i;
+    return to;
+}
+
+// The offset of the first CR or LF from from on, or the end of the text.
+qsizetype ProfileText::FindLineEnd(qsizetype from) const {
+    if (FEncoding == Encoding::Utf8) {
+        const char* bytes = FBytes.constData();
+        const auto isLineEnd = [](char c) { return c == '\n' || c == '\r'; };
+        return std::find_if(bytes + from, bytes + FBodyEnd, isLineEnd) - bytes;
+    }
+    for (qsizetype i = from; i < FBodyEnd; i += UnitSize()) {
+        const char16_t unit = UnitAt(i);
+        if (unit == u'\n' || unit == u'\r')
+            return i;
+    }
+    return FBodyEnd;
+}
+
 qsizetype ProfileText::SkipBlanks(qsizetype from, qsizetype to) const {
     while (from < to && IsBlank(UnitAt(from)))
         from += UnitSize();
@@ -189,16 +219,26 @@ QByteArray ProfileText::Encode(const QString& text) const {
     return bytes;
 }
 
+// A line ends at LF, CR LF, CR CR LF (a CRLF file converted once more) or a CR on its own, as
+// Windows reads such files: no value keeps a CR, and a file with CR line ends has many lines.
 std::optional<Line> ProfileText::LineAt(qsizetype begin) const {
     if (begin >= FBodyEnd)
         return std::nullopt;
-    const qsizetype newline = Find(u'\n', begin, FBodyEnd);
-    Line line{begin, newline, newline};
-    if (newline < FBodyEnd) {
-        line.end = newline + UnitSize();
-        if (newline > begin && UnitAt(newline - UnitSize()) == u'\r')
-            line.contentEnd = newline - UnitSize();
-    }
+    const qsizetype contentEnd = FindLineEnd(begin);
+    Line line{begin, contentEnd, contentEnd};
+    if (contentEnd == FBodyEnd)
+        return line;
+    const auto isAt = [this](qsizetype offset, char16_t unit) {
+        return offset < FBodyEnd && UnitAt(offset) == unit;
+    };
+    const qsizetype u = UnitSize();
+    if (isAt(contentEnd, u'\r') && isAt(contentEnd + u, u'\n'))
+        line.end = contentEnd + 2 * u;
+    else if (isAt(contentEnd, u'\r') && isAt(contentEnd + u, u'\r') &&
+             isAt(contentEnd + 2 * u, u'\n'))
+        line.end = contentEnd + 3 * u;
+    else
+        line.end = contentEnd + u;
     return line;
 }
 
@@ -206,19 +246,31 @@ bool ProfileText::IsBlankLine(const Line& line) const {
     return SkipBlanks(line.begin, line.contentEnd) == line.contentEnd;
 }
 
-// New lines end the way the file's first line does, so a CRLF file stays CRLF.
+// New lines end the way the file's first line does, so a CRLF file stays CRLF and a file with
+// CR line ends stays one.
 QByteArray ProfileText::LineEnd() const {
     const std::optional<Line> first = LineAt(FBodyBegin);
-    const bool crlf =
-        first && first->HasTerminator() && first->end - first->contentEnd > UnitSize();
-    return Encode(crlf ? QStringLiteral("\r\n") : QStringLiteral("\n"));
+    if (!first || !first->HasTerminator())
+        return Encode(QStringLiteral("\n"));
+    return FBytes.mid(first->contentEnd, first->end - first->contentEnd);
+}
+
+// The name of the section that a line starting with "[" at first opens: what stands between
+// it and the line's last "]". Without a "]" the line is no header.
+std::optional<QString> ProfileText::SectionName(qsizetype first, const Line& line) const {
+    const qsizetype nameBegin = first + UnitSize();
+    const qsizetype close = FindLast(u']', nameBegin, line.contentEnd);
+    if (close == line.contentEnd)
+        return std::nullopt;
+    return DecodeTrimmed(nameBegin, close);
 }
 
 // One pass from the top that stops at the first key of that name in the first section of that
-// name, or at the header after that section.
+// name, or at the header after that section. Lines before the first header form the unnamed
+// section.
 KeyPlace ProfileText::Locate(const QString& section, const QString& key) const {
     KeyPlace place;
-    bool inSection = false;
+    bool inSection = section.isEmpty();
     for (std::optional<Line> line = LineAt(FBodyBegin); line; line = LineAt(line->end)) {
         place.lastLine = line;
         const qsizetype first = SkipBlanks(line->begin, line->contentEnd);
@@ -228,43 +280,51 @@ KeyPlace ProfileText::Locate(const QString& section, const QString& key) const {
         if (lead == u';' || lead == u'#')
             continue;
         if (lead == u'[') {
-            if (inSection)
-                break;
-            const qsizetype nameBegin = first + UnitSize();
-            const qsizetype close = Find(u']', nameBegin, line->contentEnd);
-            inSection = SameName(DecodeTrimmed(nameBegin, close), section);
-            if (inSection)
-                place.anchor = line;
-            continue;
+            if (const std::optional<QString> name = SectionName(first, *line)) {
+                if (inSection)
+                    break;
+                inSection = SameName(*name, section);
+                if (inSection)
+                    place.anchor = line;
+                continue;
+            }
         }
         if (!inSection)
             continue;
         place.anchor = line;
         const qsizetype equals = Find(u'=', first, line->contentEnd);
-        if (equals < line->contentEnd && SameName(DecodeTrimmed(first, equals), key)) {
+        const qsizetype nameEnd = TrimEnd(first, equals);
+        if (SameName(Decode(first, nameEnd), key)) {
             place.key = line;
-            place.equalsSign = equals;
+            place.bare = equals == line->contentEnd;
+            place.nameEnd = place.bare ? nameEnd : equals;
             break;
         }
     }
     return place;
 }
 
+// A stray last byte of a UTF-16 file stays last; when new text would end right before it, a line
+// end goes between them, so that the byte cannot join the last value.
 QByteArray ProfileText::Spliced(qsizetype begin, qsizetype end, const QByteArray& insert) const {
     QByteArray bytes;
-    bytes.reserve(FBytes.size() - (end - begin) + insert.size());
+    bytes.reserve(FBytes.size() - (end - begin) + insert.size() + 3 * UnitSize());
     bytes.append(FBytes.constData(), begin);
     bytes.append(insert);
+    if (end == FBodyEnd && FBodyEnd != FBytes.size() && !insert.endsWith(LineEnd()))
+        bytes.append(LineEnd());
     bytes.append(FBytes.constData() + end, FBytes.size() - end);
     return bytes;
 }
 
+// A bare name has no value: it reads as missing, and it hides any later line of that name.
+// A value ends at its first NUL; the blanks before a NUL stay.
 std::optional<QString> ProfileText::Value(const QString& section, const QString& key) const {
     const KeyPlace place = Locate(section, key);
-    if (!place.key)
+    if (!place.key || place.bare)
         return std::nullopt;
-    qsizetype begin = SkipBlanks(place.equalsSign + UnitSize(), place.key->contentEnd);
-    qsizetype end = TrimEnd(begin, place.key->contentEnd);
+    qsizetype begin = SkipBlanks(place.nameEnd + UnitSize(), place.key->contentEnd);
+    qsizetype end = Find(u'\0', begin, TrimEnd(begin, place.key->contentEnd));
     if (end - begin >= 2 * UnitSize()) {
         const char16_t open = UnitAt(begin);
         if ((open == u'"' || open == u'\'') && UnitAt(end - UnitSize()) == open) {
@@ -277,12 +337,12 @@ std::optional<QString> ProfileText::Value(const QString& section, const QString&
 
 std::optional<QByteArray> ProfileText::WithValue(const QString& section, const QString& key,
                                                  const QString& value) const {
-    if (FBodyEnd != FBytes.size())
-        return std::nullopt;
     const KeyPlace place = Locate(section, key);
+    if (place.key && place.bare)
+        return Spliced(place.nameEnd, place.key->contentEnd, Encode(QStringLiteral("=") + value));
     if (place.key) {
         // Blanks after "=" stay, so "Key = 5" becomes "Key = 7".
-        const qsizetype begin = SkipBlanks(place.equalsSign + UnitSize(), place.key->contentEnd);
+        const qsizetype begin = SkipBlanks(place.nameEnd + UnitSize(), place.key->contentEnd);
         return Spliced(begin, place.key->contentEnd, Encode(value));
     }
     const QByteArray entry = Encode(key + QStringLiteral("=") + value);
@@ -371,31 +431,6 @@ std::optional<ExistingFile> ReadForUpdate(const QString& fileName) {
     return ExistingFile{std::move(*bytes), status};
 }
 
-// The new file takes the old one's owner where we may give it away (as root); for anyone
-// else the refusal is fine: their new file is theirs, as any replaced file would be.
-void KeepOwner(QSaveFile& file, const struct stat& status) {
-    if (status.st_uid == ::geteuid() && status.st_gid == ::getegid())
-        return;
-    [[maybe_unused]] const int refused = ::fchown(file.handle(), status.st_uid, status.st_gid);
-}
-
-// QSaveFile writes a new file beside the old one and renames it over the old one (keeping its
-// permissions), so a full disk or a killed process leaves the old file whole.
-bool ReplaceFile(const QString& fileName, const QByteArray& bytes,
-                 const std::optional<struct stat>& previous) {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (previous)
-        KeepOwner(file, *previous);
-    // QSaveFile's commit overlooks a write that fails while it empties its buffer, which would
-    // put a cut-off file in place; pushing the bytes out and syncing them here shows a short
-    // write or a full disk while the old file is still untouched.
-    if (file.write(bytes) != bytes.size() || !file.flush() || ::fsync(file.handle()) != 0)
-        return false;
-    return file.commit();
-}
-
 bool SyncPath(const QByteArray& path, int flags) {
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | flags);
     if (fd < 0)
@@ -459,5 +494,5 @@ bool WritePrivateProfileString(const QString* section, const QString* key, const
         return false;
     if (existing->status && *updated == existing->bytes)
         return true;
-    return ReplaceFile(fileName, *updated, existing->status);
+    return ReplaceFileContent(fileName, *updated, existing->status);
 }

@@ -2,18 +2,24 @@
 
 #include <QString>
 
-// Our own private-profile (INI) functions, behaving as the editor expects from the platform's.
+// Our own private-profile (INI) functions, reading and writing a file as Windows' own do.
 //
-// File layout: "[section]" header lines, then "key=value" lines. Section and key names match
-// without regard to letter case or to blanks (spaces, tabs) around them; blanks around a value
-// are dropped and so is one pair of matching quotes (" or ') around it. Lines whose first
-// non-blank character is ";" or "#" are comments. A line that is neither a header nor a
-// comment and has no "=" is kept but never matches a key. Only the first section of a name,
-// and only the first key of a name within it, count, for reading and for writing alike.
+// File layout: "[section]" header lines, then "key=value" lines. A header names what stands
+// between its "[" and the line's last "]"; a line that starts with "[" and has no "]" is no
+// header. Lines before the first header form the unnamed section, read with an empty section
+// name. Section and key names match without regard to letter case or to blanks (spaces, tabs,
+// vertical tabs, form feeds) around them. Blanks around a value are dropped, a value ends at
+// its first NUL, and one pair of matching quotes (" or ') around it is dropped. Lines whose
+// first non-blank character is ";" or "#" are comments. Any other line without "=" is a bare
+// key name: it reads as missing and hides later lines of that name, and a write to that key
+// adds "=" and the value to it. Only the first section of a name, and only the first key of a
+// name within it, count, for reading and for writing alike.
 //
 // Encodings: UTF-8 with or without a byte-order mark, and UTF-16 (little or big endian) with
-// its byte-order mark. Lines end with LF or CRLF. Files larger than MaxProfileFileSize are not
-// parsed: every key of such a file reads as its default and every write to it fails.
+// its byte-order mark; a stray last byte of a UTF-16 file belongs to no line and is kept. Lines
+// end with LF, CR LF, CR CR LF or a lone CR; new lines end as the file's first line does. Files
+// larger than MaxProfileFileSize are not parsed: every key of such a file reads as its default
+// and every write to it fails.
 
 inline constexpr qint64 MaxProfileFileSize = qint64(64) * 1024 * 1024;
 
@@ -26,15 +32,18 @@ QString GetPrivateProfileString(const QString& section, const QString& key, cons
 // Sets key in section to value and leaves every other byte of the file as it was. A key
 // already present keeps its line; a missing key goes after the last key line of its section;
 // a missing section goes at the end of the file; a missing file is created (UTF-8, LF line
-// ends). The file is replaced whole or not at all.
+// ends). Text that would end right before the stray last byte of a UTF-16 file gets a line
+// end, so that the byte cannot join it. The file is replaced whole, keeping its owner, group
+// and permissions as far as the caller may, or written in place where it cannot or must not be
+// replaced (see ReplaceFileContent).
 //
 // With all three of section, key and value null, this is a flush request: the file and its
 // directory are synced to disk.
 //
 // Returns false when nothing was written: the file is read-only (no write permission for the
-// caller, or no write bit at all), not a regular file, too large or in an encoding we cannot
-// edit without damage; the directory does not accept the new file; a name or the value
-// contains a line break or NUL; a key name contains "=" or starts like a header or comment; a
-// section name contains "]"; or only some of the three arguments are null.
+// caller, or no write bit at all), not a regular file, too large or in UTF-32; the file is
+// missing and its directory takes no new file; the disk is full; a name or the value contains
+// a line break or NUL; a key name contains "=" or starts like a header or comment; a section
+// name is empty or contains "]"; or only some of the three arguments are null.
 bool WritePrivateProfileString(const QString* section, const QString* key, const QString* value,
                                const QString& fileName);
