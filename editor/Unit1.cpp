@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -49,9 +50,13 @@ QFont TahomaFont(int pixelHeight) {
     return font;
 }
 
-// 32-bit signed arithmetic that wraps on overflow, as the boxes' own steps do.
-std::int32_t WrappingAdd(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+// The 100 a push adds to a neighbour stops at the 32-bit limits. A sum that wrapped would
+// turn a number typed far above the bounds into one far below them, and the push would then
+// drag the whole curve down to the lowest speeds.
+std::int32_t SaturatingAdd(std::int32_t a, std::int32_t b) {
+    const std::int64_t sum = std::int64_t{a} + b;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        sum, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 // Trunc of a double into 32 bits; values beyond the range saturate instead of being undefined.
@@ -293,11 +298,11 @@ void TForm1::SpinEditRPM1Change(QObject* Sender) {
     // Every value is read again at the moment of use: a nested rule run may have changed it.
     if (n > 2 && x->Value(n - 1) >= x->Value(n)) {
         if (TSpinEdit* previous = FindSpinEdit(QString("SpinEditRPM%1").arg(k - 1)))
-            previous->SetValue(WrappingAdd(box->Value(), -100));
+            previous->SetValue(SaturatingAdd(box->Value(), -100));
     }
     if (n <= 13 && x->Value(n + 1) <= x->Value(n)) {
         if (TSpinEdit* next = FindSpinEdit(QString("SpinEditRPM%1").arg(k + 1)))
-            next->SetValue(WrappingAdd(box->Value(), 100));
+            next->SetValue(SaturatingAdd(box->Value(), 100));
     }
     Chart1->Repaint();
 }
