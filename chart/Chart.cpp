@@ -1,6 +1,7 @@
 #include "chart/Chart.h"
 
 #include "chart/SmoothCanvas.h"
+#include "platform/ErrorReport.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -179,10 +180,15 @@ bool TChart::event(QEvent* event) {
     return QWidget::event(event);
 }
 
+// A draw that fails has ended its painters before the error is reported.
 void TChart::paintEvent(QPaintEvent* /*event*/) {
-    QPainter painter(this);
-    TPainterDestination destination(&painter);
-    Paint(&destination);
+    HandleErrors(
+        [this] {
+            QPainter painter(this);
+            TPainterDestination destination(&painter);
+            Paint(&destination);
+        },
+        [this] { FPaintFailed = true; });
 }
 
 void TChart::resizeEvent(QResizeEvent* /*event*/) {
@@ -190,12 +196,12 @@ void TChart::resizeEvent(QResizeEvent* /*event*/) {
 }
 
 void TChart::mousePressEvent(QMouseEvent* event) {
-    Press(event, 0);
+    HandleErrors([&] { Press(event, 0); });
 }
 
 // Qt delivers the second press of a double click as a double-click event instead of a press.
 void TChart::mouseDoubleClickEvent(QMouseEvent* event) {
-    Press(event, ssDouble);
+    HandleErrors([&] { Press(event, ssDouble); });
 }
 
 void TChart::Press(QMouseEvent* event, TShiftState extraShift) {
@@ -222,12 +228,14 @@ void TChart::Press(QMouseEvent* event, TShiftState extraShift) {
 }
 
 void TChart::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint pos = event->position().toPoint();
-    if (!Reaches(pos))
-        return;
-    if (OnMouseMove)
-        OnMouseMove(this, ShiftState(*event), pos.x(), pos.y());
-    RestoreCursor();
+    HandleErrors([&] {
+        const QPoint pos = event->position().toPoint();
+        if (!Reaches(pos))
+            return;
+        if (OnMouseMove)
+            OnMouseMove(this, ShiftState(*event), pos.x(), pos.y());
+        RestoreCursor();
+    });
 }
 
 void TChart::mouseReleaseEvent(QMouseEvent* event) {
@@ -291,9 +299,11 @@ void TChart::InvalidateWindow() {
 // The draw has finished when this returns: on screen through the window's own paint while
 // the control is shown, into the off-screen image alone while it is not.
 void TChart::UpdateWindow() {
+    FPaintFailed = false;
     if (isVisible() && updatesEnabled())
         repaint();
-    if (Canvas()->Dirty())
+    // A paint that failed has been reported; drawing again here would only fail once more.
+    if (Canvas()->Dirty() && !FPaintFailed)
         Paint(nullptr);
 }
 

@@ -1,6 +1,7 @@
 #include "editor/Unit1.h"
 
 #include "editor/Fonts.h"
+#include "platform/ErrorReport.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -132,8 +133,9 @@ void TForm1::BuildLayout() {
     LinkLabel3->setGeometry(528, 520, 133, 23);
     LinkLabel3->adjustSize();
     LinkLabel3->installEventFilter(this);
-    connect(LinkLabel3, &QLabel::linkActivated, this,
-            [this](const QString& link) { LinkLabel3LinkClick(LinkLabel3, link); });
+    connect(LinkLabel3, &QLabel::linkActivated, this, [this](const QString& link) {
+        HandleErrors([&] { LinkLabel3LinkClick(LinkLabel3, link); });
+    });
 
     B_LoadIniFile = new QPushButton("Load", this);
     B_LoadIniFile->setObjectName("B_LoadIniFile");
@@ -141,7 +143,7 @@ void TForm1::BuildLayout() {
     B_LoadIniFile->setGeometry(1008, 11, 75, 25);
     B_LoadIniFile->setAutoDefault(false);
     connect(B_LoadIniFile, &QPushButton::clicked, this,
-            [this] { B_LoadIniFileClick(B_LoadIniFile); });
+            [this] { HandleErrors([this] { B_LoadIniFileClick(B_LoadIniFile); }); });
 
     B_SaveIniFile = new QPushButton("Save", this);
     B_SaveIniFile->setObjectName("B_SaveIniFile");
@@ -149,7 +151,7 @@ void TForm1::BuildLayout() {
     B_SaveIniFile->setGeometry(1089, 11, 75, 25);
     B_SaveIniFile->setAutoDefault(false);
     connect(B_SaveIniFile, &QPushButton::clicked, this,
-            [this] { B_SaveIniFileClick(B_SaveIniFile); });
+            [this] { HandleErrors([this] { B_SaveIniFileClick(B_SaveIniFile); }); });
 
     BuildSpinEdits();
 
@@ -273,7 +275,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == LinkLabel3 && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            LinkLabel3LinkClick(LinkLabel3, QString::fromLatin1(PublisherAddress));
+            HandleErrors(
+                [this] { LinkLabel3LinkClick(LinkLabel3, QString::fromLatin1(PublisherAddress)); });
             return true;
         }
     }

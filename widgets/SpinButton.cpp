@@ -1,5 +1,7 @@
 #include "widgets/SpinButton.h"
 
+#include "platform/ErrorReport.h"
+
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -126,7 +128,7 @@ void TTimerSpeedButton::mouseReleaseEvent(QMouseEvent* event) {
         FDragging = false;
         SetDrawnPressed(false);
         if (Contains(event->position().toPoint()))
-            Click();
+            HandleErrors([this] { Click(); });
     }
     event->accept();
 }
@@ -161,13 +163,8 @@ void TTimerSpeedButton::TimerExpired() {
     FRepeatTimer->setInterval(RepeatPause);
     if (!FDown || !FCaptured)
         return;
-    try {
-        Click();
-    } catch (...) {
-        // A failing step must not keep repeating while the error is being reported.
-        FRepeatTimer->stop();
-        throw;
-    }
+    // A failing step must not keep repeating, also while its error is being reported.
+    HandleErrors([this] { Click(); }, [this] { FRepeatTimer->stop(); });
 }
 
 void TTimerSpeedButton::SetDrawnPressed(bool down) {
