@@ -2,6 +2,7 @@
 
 #include "chart/ChartAccessible.h"
 #include "chart/SmoothCanvas.h"
+#include "platform/ErrorReport.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -181,11 +182,16 @@ bool TChart::event(QEvent* event) {
     return QWidget::event(event);
 }
 
+// A draw that fails has ended its painters before the error is reported.
 void TChart::paintEvent(QPaintEvent* /*event*/) {
     FollowDevicePixelRatio();
-    QPainter painter(this);
-    TPainterDestination destination(&painter);
-    Paint(&destination);
+    HandleErrors(
+        [this] {
+            QPainter painter(this);
+            TPainterDestination destination(&painter);
+            Paint(&destination);
+        },
+        [this] { FPaintFailed = true; });
 }
 
 // The image is drawn at the ratio of the screen that shows the chart; on another screen the
@@ -200,12 +206,12 @@ void TChart::resizeEvent(QResizeEvent* /*event*/) {
 }
 
 void TChart::mousePressEvent(QMouseEvent* event) {
-    Press(event, 0);
+    HandleErrors([&] { Press(event, 0); });
 }
 
 // Qt delivers the second press of a double click as a double-click event instead of a press.
 void TChart::mouseDoubleClickEvent(QMouseEvent* event) {
-    Press(event, ssDouble);
+    HandleErrors([&] { Press(event, ssDouble); });
 }
 
 void TChart::Press(QMouseEvent* event, TShiftState extraShift) {
@@ -232,12 +238,14 @@ void TChart::Press(QMouseEvent* event, TShiftState extraShift) {
 }
 
 void TChart::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint pos = event->position().toPoint();
-    if (!Reaches(pos))
-        return;
-    if (OnMouseMove)
-        OnMouseMove(this, ShiftState(*event), pos.x(), pos.y());
-    RestoreCursor();
+    HandleErrors([&] {
+        const QPoint pos = event->position().toPoint();
+        if (!Reaches(pos))
+            return;
+        if (OnMouseMove)
+            OnMouseMove(this, ShiftState(*event), pos.x(), pos.y());
+        RestoreCursor();
+    });
 }
 
 void TChart::mouseReleaseEvent(QMouseEvent* event) {
@@ -302,9 +310,11 @@ void TChart::InvalidateWindow() {
 // the control is shown, into the off-screen image alone while it is not.
 void TChart::UpdateWindow() {
     FollowDevicePixelRatio();
+    FPaintFailed = false;
     if (isVisible() && updatesEnabled())
         repaint();
-    if (Canvas()->Dirty())
+    // A paint that failed has been reported; drawing again here would only fail once more.
+    if (Canvas()->Dirty() && !FPaintFailed)
         Paint(nullptr);
 }
 

@@ -161,6 +161,8 @@ private:
     // From a left press to the first release of any button, every move belongs to the chart,
     // wherever the pointer is.
     bool FCaptured = false;
+    // The window's last paint failed: its error has been reported.
+    bool FPaintFailed = false;
     // The pointer shape the layout gave the chart; it shows over the whole chart at all times.
     QCursor FOriginalCursor{Qt::PointingHandCursor};
     // The description assistive technology was last told about.

@@ -189,6 +189,8 @@ public:
     // Frame of one full draw.
     virtual TRect InitWindow(const TRect& rect) = 0;
     virtual void ShowImage(TImageDestination* destination, const TRect& rect) = 0;
+    // Ends a draw that failed half-way; the image stays stale, so the next paint draws anew.
+    virtual void AbandonDraw() = 0;
     virtual bool ReDrawBitmap(TImageDestination* destination) = 0;
     virtual void Invalidate() = 0;
     virtual bool Dirty() const = 0;

@@ -87,7 +87,12 @@ void TCustomChartPanel::Draw(TImageDestination* destination, const TRect& rect) 
     // Nothing that runs inside the draw may ask for another one.
     {
         const TAutoRepaintOff off(FAutoRepaint);
-        InternalDraw(FChartBounds);
+        try {
+            InternalDraw(FChartBounds);
+        } catch (...) {
+            FCanvas->AbandonDraw();
+            throw;
+        }
     }
 
     FCanvas->ShowImage(destination, rect);

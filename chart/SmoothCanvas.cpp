@@ -840,6 +840,11 @@ void TSmoothCanvas::ShowImage(TImageDestination* destination, const TRect& rect)
     FDirty = false;
 }
 
+void TSmoothCanvas::AbandonDraw() {
+    EndDraw();
+    FDirty = true;
+}
+
 bool TSmoothCanvas::ReDrawBitmap(TImageDestination* destination) {
     if (FDirty)
         return false;

@@ -79,6 +79,7 @@ public:
     // Ends the draw and copies the image to the destination's painter at the rectangle's
     // top-left corner. A null destination only ends the draw.
     void ShowImage(TImageDestination* destination, const TRect& rect) override;
+    void AbandonDraw() override;
     bool ReDrawBitmap(TImageDestination* destination) override;
 
     const QImage& Image() const { return FBitmap; }

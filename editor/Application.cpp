@@ -3,17 +3,15 @@
 #include "editor/Unit1.h"
 #include "platform/MessageBox.h"
 
-#include <exception>
+#include <QScopedValueRollback>
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const std::exception& error) {
-        ReportError(QString::fromUtf8(error.what()));
     } catch (...) {
-        ReportError(QStringLiteral("Unknown error"));
+        ReportCurrentError();
     }
     return false;
 }
@@ -22,9 +20,8 @@ void TApplication::ReportError(const QString& message) {
     // An error raised while the box itself is up is dropped rather than stacking boxes.
     if (FReporting)
         return;
-    FReporting = true;
+    const QScopedValueRollback reporting(FReporting, true);
     QtMessageBox platformBox;
     IMessageBox* box = FMessageBox ? FMessageBox : &platformBox;
     box->Show(activeWindow(), ApplicationTitle(), message);
-    FReporting = false;
 }

@@ -2,6 +2,7 @@
 
 #include "editor/Fonts.h"
 #include "editor/LinkLabel.h"
+#include "platform/ErrorReport.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -50,9 +52,13 @@ QFont TahomaFont(int pixelHeight) {
     return font;
 }
 
-// 32-bit signed arithmetic that wraps on overflow, as the boxes' own steps do.
-std::int32_t WrappingAdd(std::int32_t a, std::int32_t b) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+// The 100 a push adds to a neighbour stops at the 32-bit limits. A sum that wrapped would
+// turn a number typed far above the bounds into one far below them, and the push would then
+// drag the whole curve down to the lowest speeds.
+std::int32_t SaturatingAdd(std::int32_t a, std::int32_t b) {
+    const std::int64_t sum = std::int64_t{a} + b;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        sum, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 // Trunc of a double into 32 bits; values beyond the range saturate instead of being undefined.
@@ -128,8 +134,9 @@ void TForm1::BuildLayout() {
     LinkLabel3->setGeometry(528, 520, 133, 23);
     LinkLabel3->adjustSize();
     LinkLabel3->installEventFilter(this);
-    connect(LinkLabel3, &QLabel::linkActivated, this,
-            [this](const QString& link) { LinkLabel3LinkClick(LinkLabel3, link); });
+    connect(LinkLabel3, &QLabel::linkActivated, this, [this](const QString& link) {
+        HandleErrors([&] { LinkLabel3LinkClick(LinkLabel3, link); });
+    });
 
     B_LoadIniFile = new QPushButton("Load", this);
     B_LoadIniFile->setObjectName("B_LoadIniFile");
@@ -137,7 +144,7 @@ void TForm1::BuildLayout() {
     B_LoadIniFile->setGeometry(1008, 11, 75, 25);
     B_LoadIniFile->setAutoDefault(false);
     connect(B_LoadIniFile, &QPushButton::clicked, this,
-            [this] { B_LoadIniFileClick(B_LoadIniFile); });
+            [this] { HandleErrors([this] { B_LoadIniFileClick(B_LoadIniFile); }); });
 
     B_SaveIniFile = new QPushButton("Save", this);
     B_SaveIniFile->setObjectName("B_SaveIniFile");
@@ -145,7 +152,7 @@ void TForm1::BuildLayout() {
     B_SaveIniFile->setGeometry(1089, 11, 75, 25);
     B_SaveIniFile->setAutoDefault(false);
     connect(B_SaveIniFile, &QPushButton::clicked, this,
-            [this] { B_SaveIniFileClick(B_SaveIniFile); });
+            [this] { HandleErrors([this] { B_SaveIniFileClick(B_SaveIniFile); }); });
 
     BuildSpinEdits();
 
@@ -270,7 +277,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == LinkLabel3 && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            LinkLabel3LinkClick(LinkLabel3, QString::fromLatin1(PublisherAddress));
+            HandleErrors(
+                [this] { LinkLabel3LinkClick(LinkLabel3, QString::fromLatin1(PublisherAddress)); });
             return true;
         }
     }
@@ -295,11 +303,11 @@ void TForm1::SpinEditRPM1Change(QObject* Sender) {
     // Every value is read again at the moment of use: a nested rule run may have changed it.
     if (n > 2 && x->Value(n - 1) >= x->Value(n)) {
         if (TSpinEdit* previous = FindSpinEdit(QString("SpinEditRPM%1").arg(k - 1)))
-            previous->SetValue(WrappingAdd(box->Value(), -100));
+            previous->SetValue(SaturatingAdd(box->Value(), -100));
     }
     if (n <= 13 && x->Value(n + 1) <= x->Value(n)) {
         if (TSpinEdit* next = FindSpinEdit(QString("SpinEditRPM%1").arg(k + 1)))
-            next->SetValue(WrappingAdd(box->Value(), 100));
+            next->SetValue(SaturatingAdd(box->Value(), 100));
     }
     Chart1->Repaint();
 }

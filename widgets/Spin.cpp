@@ -1,5 +1,6 @@
 #include "widgets/Spin.h"
 
+#include "platform/ErrorReport.h"
 #include "widgets/SpinAccessible.h"
 #include "widgets/SpinButton.h"
 
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QRawFont>
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <cmath>
 #include <qdrawutil.h>
@@ -95,7 +97,7 @@ TSpinEdit::TSpinEdit(QWidget* parent) : QLineEdit(parent) {
     // A screen reader hears of the new value before any handler runs, so that the values
     // that handlers write into other boxes are announced after it.
     connect(this, &QLineEdit::textChanged, this, [this] { NotifyAccessibleValueChanged(this); });
-    connect(this, &QLineEdit::textChanged, this, [this] { RaiseOnChange(); });
+    connect(this, &QLineEdit::textChanged, this, [this] { TextChanged(); });
     UpdateMinHeight();
     LayoutButton();
 }
@@ -120,9 +122,18 @@ std::int32_t TSpinEdit::CheckValue(std::int32_t value) const {
     return value;
 }
 
+// A write from code raises OnChange itself once the text box has taken the new text, so that
+// an error in the handler goes back to the code that wrote.
 void TSpinEdit::SetText(const QString& text) {
-    if (this->text() != text)
+    const QString old = this->text();
+    if (old == text)
+        return;
+    {
+        const QScopedValueRollback writing(FWritingText, true);
         setText(text);
+    }
+    if (this->text() != old)
+        RaiseOnChange();
 }
 
 bool TSpinEdit::IsValidChar(QChar c) const {
@@ -161,6 +172,13 @@ void TSpinEdit::Beep() const {
         QApplication::beep();
 }
 
+// The user changed the text, through the text box's own editing: a handler that fails ends
+// here.
+void TSpinEdit::TextChanged() {
+    if (!FWritingText)
+        HandleErrors([this] { RaiseOnChange(); });
+}
+
 void TSpinEdit::RaiseOnChange() {
     // A copy, so that a handler may replace OnChange while it runs.
     if (const auto handler = OnChange)
@@ -168,6 +186,10 @@ void TSpinEdit::RaiseOnChange() {
 }
 
 void TSpinEdit::keyPressEvent(QKeyEvent* event) {
+    HandleErrors([&] { KeyPress(event); });
+}
+
+void TSpinEdit::KeyPress(QKeyEvent* event) {
     // The arrow keys step and then still reach the text box's own caret handling.
     if (event->key() == Qt::Key_Up) {
         UpClick();
@@ -230,6 +252,10 @@ QString TSpinEdit::FilterTyped(const QString& typed) const {
 }
 
 void TSpinEdit::inputMethodEvent(QInputMethodEvent* event) {
+    HandleErrors([&] { InputMethod(event); });
+}
+
+void TSpinEdit::InputMethod(QInputMethodEvent* event) {
     const QString commit = event->commitString();
     const QString accepted = FilterTyped(commit);
     if (accepted == commit) {
@@ -327,9 +353,11 @@ void TSpinEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
     if (IsWindowLevelFocusChange(event->reason()))
         return;
-    const std::int32_t value = Value();
-    if (CheckValue(value) != value)
-        SetValue(value);
+    HandleErrors([this] {
+        const std::int32_t value = Value();
+        if (CheckValue(value) != value)
+            SetValue(value);
+    });
 }
 
 void TSpinEdit::resizeEvent(QResizeEvent* event) {

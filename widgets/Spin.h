@@ -46,7 +46,8 @@ public:
     TSpinButton* Button() const { return FButton; }
 
     // Raised once for every change of the text, by the user or by code, with the box as
-    // sender.
+    // sender. An error it raises goes back to the code that wrote the text; after the user's
+    // own edit it is reported as the application reports errors.
     std::function<void(TSpinEdit* sender)> OnChange;
     // The alert sound for rejected input; the platform's beep by default.
     void SetBeeper(std::function<void()> beeper) { FBeeper = std::move(beeper); }
@@ -68,7 +69,10 @@ protected:
 
 private:
     void Beep() const;
+    void TextChanged();
     void RaiseOnChange();
+    void KeyPress(QKeyEvent* event);
+    void InputMethod(QInputMethodEvent* event);
     // The characters a key press types, or none for a key that only moves or edits.
     static QString TypedCharacters(const QKeyEvent& event);
     // Drops the characters IsValidChar refuses, with a beep for each.
@@ -86,5 +90,7 @@ private:
     TSpinButton* FButton = nullptr;
     bool FEditorEnabled = true;
     bool FAutoSelect = true;
+    // SetText is writing the text: the text box's change signal is not the user's edit.
+    bool FWritingText = false;
     std::function<void()> FBeeper;
 };

@@ -1,5 +1,6 @@
 #include "widgets/SpinButton.h"
 
+#include "platform/ErrorReport.h"
 #include "widgets/SpinAccessible.h"
 
 #include <QContextMenuEvent>
@@ -158,7 +159,7 @@ void TTimerSpeedButton::mouseReleaseEvent(QMouseEvent* event) {
         FDragging = false;
         SetDrawnPressed(false);
         if (Contains(event->position().toPoint()))
-            Click();
+            HandleErrors([this] { Click(); });
     }
     event->accept();
 }
@@ -193,13 +194,8 @@ void TTimerSpeedButton::TimerExpired() {
     FRepeatTimer->setInterval(RepeatPause);
     if (!FDown || !FCaptured)
         return;
-    try {
-        Click();
-    } catch (...) {
-        // A failing step must not keep repeating while the error is being reported.
-        FRepeatTimer->stop();
-        throw;
-    }
+    // A failing step must not keep repeating, also while its error is being reported.
+    HandleErrors([this] { Click(); }, [this] { FRepeatTimer->stop(); });
 }
 
 void TTimerSpeedButton::SetDrawnPressed(bool down) {

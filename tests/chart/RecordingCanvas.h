@@ -161,6 +161,10 @@ public:
         Log("ShowImage", {rect.Left, rect.Top, rect.Right, rect.Bottom});
         FDirty = false;
     }
+    void AbandonDraw() override {
+        Log("AbandonDraw", {});
+        FDirty = true;
+    }
     bool ReDrawBitmap(TImageDestination* /*destination*/) override {
         Log("ReDrawBitmap", {});
         return !FDirty;

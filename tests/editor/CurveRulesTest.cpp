@@ -16,7 +16,13 @@ std::vector<double> AsDoubles(const std::vector<int>& values) {
     return {values.begin(), values.end()};
 }
 
-class CurveRules : public EditorFixture {};
+class CurveRules : public EditorFixture {
+protected:
+    void Restart() {
+        EditorFixture::TearDown();
+        EditorFixture::SetUp();
+    }
+};
 
 TEST_F(CurveRules, StartsWithTheLayoutsCurveAndBoxesThatDifferAtPointsFourAndSix) {
     EXPECT_EQ(RpmBoxes(), Hundreds(1000, 1000));
@@ -163,6 +169,36 @@ TEST_F(CurveRules, PastedNumberAboveTheBoundHoldsUntilTheBoxIsLeft) {
     Leave();
     EXPECT_EQ(Rpm(13)->Text(), "20000");
     EXPECT_EQ(CurveX(13), 20000);
+}
+
+// A number typed far beyond the bounds pushes its neighbour to the bound it is beyond, as any
+// number past the bound does, also where the 100 of the push reaches the 32-bit limits.
+TEST_F(CurveRules, PushesNearThe32BitLimitsStopAtTheLimits) {
+    std::vector<int> pushedUp = Hundreds(1000, 1000);
+    pushedUp[11] = 19900;
+    pushedUp[12] = 20000;
+    std::vector<int> pushedDown = Hundreds(1000, 1000);
+    pushedDown[0] = 500;
+    pushedDown[1] = 600;
+    const struct {
+        int box;
+        const char* text;
+        const std::vector<int>& boxes;
+    } cases[] = {
+        {12, "99999", pushedUp},        {12, "2147483547", pushedUp},
+        {12, "2147483548", pushedUp},   {12, "2147483600", pushedUp},
+        {12, "2147483647", pushedUp},   {2, "-5", pushedDown},
+        {2, "-2147483548", pushedDown}, {2, "-2147483549", pushedDown},
+        {2, "-2147483600", pushedDown}, {2, "-2147483648", pushedDown},
+    };
+    for (const auto& c : cases) {
+        Restart();
+        Enter(Rpm(c.box));
+        QGuiApplication::clipboard()->setText(c.text);
+        Key(Rpm(c.box), Qt::Key_V, {}, Qt::ControlModifier);
+        EXPECT_EQ(RpmBoxes(), c.boxes) << c.text << " in box " << c.box;
+        EXPECT_EQ(CurveXs(), AsDoubles(c.boxes)) << c.text << " in box " << c.box;
+    }
 }
 
 TEST_F(CurveRules, BoxesStayInOrderAfterEveryBoxIsLeft) {

@@ -16,7 +16,7 @@ protected:
     void SetUp() override {
         RegisterTahoma();
         MovingPointIndex = -1;
-        Form = std::make_unique<TForm1>(Platform.Services());
+        Form = std::make_unique<TForm1>(Services());
         Form1 = Form.get();
         Form->show();
         Form->activateWindow();
@@ -27,6 +27,9 @@ protected:
         Form.reset();
         QApplication::processEvents();
     }
+
+    // The platform the window is built with.
+    virtual TPlatform Services() { return Platform.Services(); }
 
     TSpinEdit* Rpm(int k) const { return Form->SpinEditRPM[k - 1]; }
     TSpinEdit* Adv(int k) const { return Form->SpinEditADV[k - 1]; }

@@ -4,6 +4,8 @@
 // sends it: focus on press, implicit grab, shortcut override and double-click detection behave
 // as with a real mouse and keyboard, and every event is delivered before the call returns.
 
+#include "platform/ErrorReport.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPointer>
@@ -29,20 +31,34 @@ inline void UseOffscreenScreens() {
         qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" VARNOTEL_TEST_SCREENS);
 }
 
-// Headless unless a platform is chosen. Like the application's event loop, it counts an error
-// that escapes an event handler and goes on.
-class TestApplication : public QApplication {
+// Headless unless a platform is chosen. Like the application object, it takes the reports of
+// errors that handlers caught, and catches an error that escapes an event handler anyway; it
+// counts both and goes on.
+class TestApplication : public QApplication, public IErrorReport {
 public:
     TestApplication(int& argc, char** argv) : QApplication(Headless(argc), argv) {}
     bool notify(QObject* receiver, QEvent* event) override {
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception&) {
-            ++CaughtErrors;
+            ++EscapedErrors;
             return false;
         }
     }
-    static inline int CaughtErrors = 0;
+    void ReportError(const QString& message) override {
+        ReportedErrors << message;
+        if (WhileReporting)
+            WhileReporting();
+    }
+    static void ClearErrors() {
+        ReportedErrors.clear();
+        EscapedErrors = 0;
+        WhileReporting = nullptr;
+    }
+    static inline QStringList ReportedErrors;
+    static inline int EscapedErrors = 0;
+    // What happens while the application would show its box, such as a modal event loop.
+    static inline std::function<void()> WhileReporting;
 
 private:
     static int& Headless(int& argc) {

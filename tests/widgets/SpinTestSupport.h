@@ -35,7 +35,7 @@ protected:
         Other = new QPushButton("Other", &Host);
         Other->setGeometry(200, 10, 80, 26);
         ASSERT_TRUE(ShowActive(Host));
-        TestApplication::CaughtErrors = 0;
+        TestApplication::ClearErrors();
     }
 
     TSpinEdit* NewBox(int left, int increment, int min, int max, int value) {
