@@ -4,9 +4,9 @@
 #   scripts/setup.sh editor            the editor alone
 #   scripts/setup.sh editor headless   the editor and what it needs to run under Xvfb
 #   scripts/setup.sh all               everything: the editor, its tools, tests and benchmarks
-#   scripts/setup.sh sanitize          the unit and widget tests, with clang under the
-#                                      sanitizers, in ./build-sanitize (the build folder's name
-#                                      and "-sanitize")
+#   scripts/setup.sh sanitize          the unit and widget tests and the fuzz targets, with clang
+#                                      under the sanitizers, in ./build-sanitize (the build
+#                                      folder's name and "-sanitize")
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VARNOTEL_BUILD_DIR:-build}
@@ -14,8 +14,8 @@ build=${VARNOTEL_BUILD_DIR:-build}
 editor=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-wine fonts-liberation)
 headless=(xvfb xdotool imagemagick)
 # The tests also check the install target and the Debian package with the desktop's own tools,
-# and run the unit tests again under the sanitizers: clang, its sanitizer runtimes
-# (libclang-rt-dev) and llvm-symbolizer (llvm) for readable reports.
+# and run the unit tests and fuzz targets again under the sanitizers: clang, its sanitizer and
+# libFuzzer runtimes (libclang-rt-dev) and llvm-symbolizer (llvm) for readable reports.
 tests=(libgtest-dev libgmock-dev libbenchmark-dev x11-utils desktop-file-utils appstream lintian
        dpkg-dev file librsvg2-bin clang libclang-rt-dev llvm)
 
@@ -33,8 +33,9 @@ all)
 sanitize)
     packages=("${editor[@]}" "${tests[@]}")
     build=$build-sanitize
-    options=(-DCMAKE_CXX_COMPILER=clang++ -DVARNOTEL_SANITIZE=ON -DVARNOTEL_BENCH=OFF)
-    targets=(--target varnotel_unit_tests)
+    options=(-DCMAKE_CXX_COMPILER=clang++ -DVARNOTEL_SANITIZE=ON -DVARNOTEL_FUZZ=ON
+             -DVARNOTEL_BENCH=OFF)
+    targets=(--target varnotel_unit_tests varnotel_fuzzers)
     ;;
 *)
     sed -n '4,9s/^# \{0,1\}//p' "$0" >&2
