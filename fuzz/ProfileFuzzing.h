@@ -6,11 +6,13 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <QStringDecoder>
 #include <QStringList>
-#include <QTemporaryDir>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
@@ -23,17 +25,26 @@ namespace fuzzing {
 // terminating NUL.
 inline constexpr int ReadBufferSize = 2048;
 
-// A folder of its own for the curve file, removed when the fuzzer ends. It lives in memory where
-// the machine has such a folder (and TMPDIR does not name another): every successful write syncs
-// the file and waits for the disk.
+// A folder of its own for the curve file, named after the fuzzer's process and removed when the
+// fuzzer ends. A fuzzer that ends on a finding or a hang has no time to remove it; the next one
+// removes the folders of processes that are gone. The folder lives in memory where the machine
+// has such a place (and TMPDIR does not name another): every successful write syncs the file and
+// waits for the disk.
 class TScratchFolder {
 public:
-    TScratchFolder() : FDir(Template()) {
-        if (!FDir.isValid())
+    TScratchFolder() {
+        const QDir base = Base();
+        RemoveStale(base);
+        FPath = base.filePath(Prefix() + QString::number(::getpid()));
+        QDir(FPath).removeRecursively();
+        if (!base.mkdir(FPath))
             std::abort();
     }
+    ~TScratchFolder() { QDir(FPath).removeRecursively(); }
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
 
-    QString FilePath() const { return FDir.filePath(QStringLiteral("quendrix_timing.ini")); }
+    QString FilePath() const { return QDir(FPath).filePath(QStringLiteral("quendrix_timing.ini")); }
 
     // Replaces the folder's content with a file holding bytes, with the given permissions.
     void Put(const QByteArray& bytes, mode_t mode = 0644) const {
@@ -48,25 +59,37 @@ public:
     // Empties the folder.
     void Clear() const {
         for (const QString& name : Entries())
-            if (!QFile::remove(FDir.filePath(name)))
+            if (!QFile::remove(QDir(FPath).filePath(name)))
                 std::abort();
     }
 
     QStringList Entries() const {
-        return QDir(FDir.path())
-            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        return QDir(FPath).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                     QDir::System);
     }
 
 private:
-    static QString Template() {
+    static QString Prefix() { return QStringLiteral("varnotel-fuzz-"); }
+
+    static QDir Base() {
         const QString memory = QStringLiteral("/dev/shm");
-        const QDir base(qEnvironmentVariableIsSet("TMPDIR") || !QFile::exists(memory)
-                            ? QDir::tempPath()
-                            : memory);
-        return base.filePath(QStringLiteral("varnotel-fuzz-XXXXXX"));
+        return QDir(qEnvironmentVariableIsSet("TMPDIR") || !QFileInfo(memory).isWritable()
+                        ? QDir::tempPath()
+                        : memory);
     }
 
-    QTemporaryDir FDir;
+    static void RemoveStale(const QDir& base) {
+        const QStringList names =
+            base.entryList({Prefix() + QStringLiteral("*")}, QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString& name : names) {
+            bool isNumber = false;
+            const pid_t pid = name.mid(Prefix().size()).toInt(&isNumber);
+            if (isNumber && pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
+                QDir(base.filePath(name)).removeRecursively();
+        }
+    }
+
+    QString FPath;
 };
 
 // The text of a file as its byte-order mark says, UTF-8 without one.
