@@ -4,6 +4,9 @@
 #   scripts/setup.sh editor            the editor alone
 #   scripts/setup.sh editor headless   the editor and what it needs to run under Xvfb
 #   scripts/setup.sh all               everything: the editor, its tools, tests and benchmarks
+#   scripts/setup.sh sanitize          the unit and widget tests and the fuzz targets, with clang
+#                                      under the sanitizers, in ./build-sanitize (the build
+#                                      folder's name and "-sanitize")
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VARNOTEL_BUILD_DIR:-build}
@@ -13,10 +16,13 @@ editor=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-wine fonts-libera
         fonts-dejavu-core)
 headless=(xvfb xdotool imagemagick)
 # The tests also check the install target and the Debian package with the desktop's own tools,
-# and stand in for a screen reader through Qt's private Gui API.
+# and stand in for a screen reader through Qt's private Gui API; they run the unit tests and fuzz
+# targets again under the sanitizers: clang, its sanitizer and libFuzzer runtimes
+# (libclang-rt-dev) and llvm-symbolizer (llvm) for readable reports.
 tests=(libgtest-dev libgmock-dev libbenchmark-dev x11-utils desktop-file-utils appstream lintian
-       dpkg-dev file librsvg2-bin qt6-base-private-dev)
+       dpkg-dev file librsvg2-bin qt6-base-private-dev clang libclang-rt-dev llvm)
 
+options=()
 case "${1-}" in
 editor)
     packages=("${editor[@]}")
@@ -27,12 +33,19 @@ all)
     packages=("${editor[@]}" "${headless[@]}" "${tests[@]}")
     targets=()
     ;;
+sanitize)
+    packages=("${editor[@]}" "${tests[@]}")
+    build=$build-sanitize
+    options=(-DCMAKE_CXX_COMPILER=clang++ -DVARNOTEL_SANITIZE=ON -DVARNOTEL_FUZZ=ON
+             -DVARNOTEL_BENCH=OFF)
+    targets=(--target varnotel_unit_tests varnotel_fuzzers)
+    ;;
 *)
-    sed -n '4,6s/^# \{0,1\}//p' "$0" >&2
+    sed -n '4,9s/^# \{0,1\}//p' "$0" >&2
     exit 2
     ;;
 esac
 
 scripts/packages.sh "${packages[@]}"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)" "${targets[@]}"

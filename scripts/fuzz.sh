@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Lets the fuzz targets (all of them, or the ones named) fuzz for SECONDS each, side by side at
+# low priority, in the sanitizer build (see scripts/setup.sh sanitize). Each one starts from its
+# seeds (fuzz/corpus/TARGET) and from what its earlier runs learned, and keeps what it learns and
+# finds in the build: fuzz/runs/TARGET/corpus, and crash-*, leak-* or timeout-* files beside it.
+# Prints each target's closing statistics; fails when a target found something.
+#   scripts/fuzz.sh SECONDS [TARGET...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+if ! [[ ${1-} =~ ^[0-9]+$ ]]; then
+    sed -n '7s/^# \{0,1\}//p' "$0" >&2
+    exit 2
+fi
+seconds=$1
+shift
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(ProfileReaderFuzzer ProfileWriterFuzzer IntegerTextFuzzer)
+
+scripts/setup.sh sanitize
+build=${VARNOTEL_BUILD_DIR:-build}-sanitize
+pids=()
+for target in "${targets[@]}"; do
+    runs=$build/fuzz/runs/$target
+    mkdir -p "$runs/corpus"
+    nice "$build/fuzz/$target" -max_total_time="$seconds" -timeout=1 -print_final_stats=1 \
+        -artifact_prefix="$runs/" "$runs/corpus" "fuzz/corpus/$target" >"$runs/log" 2>&1 &
+    pids+=($!)
+done
+status=0
+for i in "${!targets[@]}"; do
+    wait "${pids[$i]}" || status=1
+    runs=$build/fuzz/runs/${targets[$i]}
+    echo "${targets[$i]} ($runs/log):"
+    grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|SUMMARY)' "$runs/log" |
+        sed 's/^/    /'
+done
+exit $status
