@@ -375,12 +375,15 @@ std::optional<QByteArray> ReadRegularFile(const QString& fileName, const struct 
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    // Read to the end in pieces: the file may have grown since it was looked at.
+    // Read to the end in pieces: the file may have grown since it was looked at. A piece asks
+    // for no more than what is left of the file (and one byte more, to see it grew): a read
+    // sets aside as much memory as it asks for, and a curve file is a few hundred bytes.
     constexpr qint64 PieceSize = qint64(1) << 20;
     QByteArray bytes;
     bytes.reserve(static_cast<qsizetype>(status.st_size));
     for (;;) {
-        const QByteArray piece = file.read(PieceSize);
+        const qint64 left = std::max<qint64>(status.st_size - bytes.size(), 0);
+        const QByteArray piece = file.read(std::min(PieceSize, left + 1));
         if (piece.isEmpty())
             break;
         bytes += piece;
