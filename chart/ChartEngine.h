@@ -19,7 +19,7 @@ enum TVertAxis { aLeftAxis, aRightAxis, aBothVertAxis };
 
 // A series of points with X and Y value lists, shown on a chart against one horizontal and
 // one vertical axis.
-class TChartSeries {
+class TChartSeries : public TValueListOwner {
 public:
     TChartSeries();
     virtual ~TChartSeries() = default;
@@ -95,7 +95,7 @@ public:
     int LastValueIndex() const { return FLastVisibleIndex; }
 
     // A written value only notifies the series; it neither re-sorts nor repaints.
-    virtual void NotifyValue(TValueEvent /*event*/, int /*index*/) {}
+    void NotifyValue(TValueEvent /*event*/, int /*index*/) override {}
 
 protected:
     virtual bool IsPointInChartRect(int index) const;
