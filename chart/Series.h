@@ -2,7 +2,7 @@
 
 // The line series: a polyline through the points in index order with a marker at each point.
 
-#include "chart/ChartEngine.h"
+#include "chart/CustomAxisPanel.h"
 
 enum TSeriesPointerStyle {
     psRectangle,
