@@ -27,7 +27,7 @@ TChartAxis* TChartSeries::GetVertAxis() const {
     return FVertAxis == aRightAxis ? FParentChart->RightAxis() : FParentChart->LeftAxis();
 }
 
-bool TChartSeries::AssociatedToAxis(const TChartAxis* axis) const {
+bool TChartSeries::AssociatedToAxis(const TAxisScale* axis) const {
     if (!FParentChart || !UseAxis() || !axis)
         return false;
     if (axis == FParentChart->BottomAxis())

@@ -44,7 +44,7 @@ public:
     void SetVertAxis(TVertAxis axis) { FVertAxis = axis; }
     TChartAxis* GetHorizAxis() const;
     TChartAxis* GetVertAxis() const;
-    bool AssociatedToAxis(const TChartAxis* axis) const;
+    bool AssociatedToAxis(const TAxisScale* axis) const;
     // Whether the series is drawn against axes at all.
     virtual bool UseAxis() const { return true; }
 

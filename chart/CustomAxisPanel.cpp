@@ -65,7 +65,7 @@ bool TCustomAxisPanel::AxisShown(const TChartAxis* axis) const {
     return false;
 }
 
-double TCustomAxisPanel::InternalMinMax(const TChartAxis* axis, bool isMin, bool isX) {
+double TCustomAxisPanel::InternalMinMax(const TAxisScale* axis, bool isMin, bool isX) {
     const bool anyActive = std::any_of(FSeries.begin(), FSeries.end(), [&](const auto& s) {
         return s->Active() && s->AssociatedToAxis(axis);
     });
@@ -83,7 +83,7 @@ double TCustomAxisPanel::InternalMinMax(const TChartAxis* axis, bool isMin, bool
     return result;
 }
 
-bool TCustomAxisPanel::AxisHasSeriesWithAtMostPoints(const TChartAxis* axis, int n) const {
+bool TCustomAxisPanel::AxisHasSeriesWithAtMostPoints(const TAxisScale* axis, int n) const {
     // A line series carries its X values along its horizontal axis.
     if (!axis->Horizontal())
         return false;

@@ -67,8 +67,8 @@ public:
     // The axes' view of the chart.
     TRect AxisChartRect() const override { return ChartRect(); }
     TChartCanvas* AxisCanvas() override { return Canvas(); }
-    double InternalMinMax(const TChartAxis* axis, bool isMin, bool isX) override;
-    bool AxisHasSeriesWithAtMostPoints(const TChartAxis* axis, int n) const override;
+    double InternalMinMax(const TAxisScale* axis, bool isMin, bool isX) override;
+    bool AxisHasSeriesWithAtMostPoints(const TAxisScale* axis, int n) const override;
     TNumberSeparators AxisNumberSeparators() const override { return TNumberSeparators{}; }
 
 protected:
