@@ -16,7 +16,6 @@
 // The line of a grid: a pen, drawn at every DrawEvery-th major tick.
 struct TAxisGridPen : TChartPen {
     int DrawEvery = 1;
-    bool Centered = false;
 };
 
 // Label settings of an axis.
@@ -24,9 +23,7 @@ struct TAxisLabels {
     bool Visible = true;
     TChartFont Font;        // Arial, 8 points, black
     int Separation = 10;    // minimum gap between labels, percent of the largest label size
-    bool OnAxis = true;     // labels also for values whose pixel lies on or beyond the span ends
     bool RoundFirst = true; // the first label is a whole multiple of the step
-    int Angle = 0;
 };
 
 // One label to draw: its text, its value and its pixel position along the axis.
@@ -53,27 +50,21 @@ public:
 
     TAxisLabels& Labels() { return FLabels; }
     const TAxisLabels& Labels() const { return FLabels; }
-    const std::string& AxisValuesFormat() const { return FAxisValuesFormat; }
 
     TChartPen& AxisPen() { return FAxisPen; }       // black, width 2, flat ends
     TChartPen& Ticks() { return FTicks; }           // grey, width 1
     TChartPen& MinorTicks() { return FMinorTicks; } // grey, width 1
     TAxisGridPen& Grid() { return FGrid; }          // silver, width 1, every tick
-    TChartPen& MinorGrid() { return FMinorGrid; }   // hidden
     const TChartPen& AxisPen() const { return FAxisPen; }
     const TChartPen& Ticks() const { return FTicks; }
     const TChartPen& MinorTicks() const { return FMinorTicks; }
     const TAxisGridPen& Grid() const { return FGrid; }
-    const TChartPen& MinorGrid() const { return FMinorGrid; }
     int TickLength() const { return FTickLength; }
     void SetTickLength(int v) { FTickLength = v; }
-    // Inner ticks (into the chart rectangle) are not drawn: their length stays 0.
-    int TickInnerLength() const { return FTickInnerLength; }
     int MinorTickLength() const { return FMinorTickLength; }
     void SetMinorTickLength(int v) { FMinorTickLength = v; }
     int MinorTickCount() const { return FMinorTickCount; }
     void SetMinorTickCount(int v) { FMinorTickCount = v; }
-    bool TickOnLabelsOnly() const { return FTickOnLabelsOnly; }
 
     int PosAxis() const { return FPosAxis; }
     int PosLabels() const { return FPosLabels; }
@@ -109,17 +100,13 @@ private:
     bool FVisible = true;
 
     TAxisLabels FLabels;
-    std::string FAxisValuesFormat = "#,##0.###";
     TChartPen FAxisPen{clBlack, 2, psSolid, true, esFlat};
     TChartPen FTicks{clGray, 1};
     TChartPen FMinorTicks{clGray, 1};
     TAxisGridPen FGrid{{clSilver, 1}};
-    TChartPen FMinorGrid{clGray, 1, psSolid, false};
     int FTickLength = 4;
-    const int FTickInnerLength = 0;
     int FMinorTickLength = 2;
     int FMinorTickCount = 3;
-    bool FTickOnLabelsOnly = true;
 
     int FPosAxis = 0;
     int FPosLabels = 0;

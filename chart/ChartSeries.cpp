@@ -42,27 +42,21 @@ bool TChartSeries::AssociatedToAxis(const TAxisScale* axis) const {
 }
 
 double TChartSeries::MaxYValue() const {
-    bool any = false;
-    double result = 0;
-    for (int i = 0; i < Count(); ++i) {
-        if (IsNull(i))
-            continue;
-        const double y = FYValues->Value(i);
-        if (!any || y > result)
-            result = y;
-        any = true;
-    }
-    return result;
+    return PaintedYExtreme(false);
 }
 
 double TChartSeries::MinYValue() const {
+    return PaintedYExtreme(true);
+}
+
+double TChartSeries::PaintedYExtreme(bool isMin) const {
     bool any = false;
     double result = 0;
     for (int i = 0; i < Count(); ++i) {
         if (IsNull(i))
             continue;
         const double y = FYValues->Value(i);
-        if (!any || y < result)
+        if (!any || (isMin ? y < result : y > result))
             result = y;
         any = true;
     }

@@ -100,6 +100,8 @@ protected:
     int FLastVisibleIndex = -1;
 
 private:
+    // The smallest or largest Y value over the points that are painted; 0 without any.
+    double PaintedYExtreme(bool isMin) const;
     void SearchVisibleRange();
     void WidenVisibleRange();
 

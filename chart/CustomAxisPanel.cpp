@@ -38,26 +38,6 @@ void TCustomAxisPanel::SetView3D(bool value) {
     Invalidate();
 }
 
-void TCustomAxisPanel::SetView3DWalls(bool value) {
-    FView3DWalls = value;
-    Invalidate();
-}
-
-void TCustomAxisPanel::SetAxisVisible(bool value) {
-    FAxisVisible = value;
-    Invalidate();
-}
-
-void TCustomAxisPanel::SetAxisBehind(bool value) {
-    FAxisBehind = value;
-    Invalidate();
-}
-
-void TCustomAxisPanel::SetClipPoints(bool value) {
-    FClipPoints = value;
-    Invalidate();
-}
-
 bool TCustomAxisPanel::AxisShown(const TChartAxis* axis) const {
     for (std::size_t i = 0; i < FAxes.size(); ++i)
         if (FAxes[i].get() == axis)
@@ -106,7 +86,7 @@ bool TCustomAxisPanel::SeriesUseAxesOrNoneActive() const {
 
 // The chart is drawn flat, so the depth axes never take part.
 bool TCustomAxisPanel::DecideAxisVisible(const TChartAxis* axis) const {
-    if (!FAxisVisible || !axis->Visible() || axis->IsDepthAxis())
+    if (!axis->Visible() || axis->IsDepthAxis())
         return false;
     if (ActiveSeriesCount() == 0)
         return true;
@@ -127,12 +107,10 @@ void TCustomAxisPanel::InternalDraw(const TRect& userRect) {
     CalcSeriesRect();
     if (SeriesUseAxesOrNoneActive())
         DrawWalls();
-    if (FAxisBehind)
-        DrawAxes();
+    // The axes lie behind the series.
+    DrawAxes();
     DoOnBeforeDrawSeries();
     DrawAllSeries();
-    if (!FAxisBehind)
-        DrawAxes();
     DrawTitlesAndLegend(false);
     Canvas()->ResetState();
     DoOnAfterDraw();
@@ -201,8 +179,6 @@ void TCustomAxisPanel::CalcAxisMargins(TChartAxis& axis) {
 }
 
 void TCustomAxisPanel::DrawAxes() {
-    if (!FAxisVisible)
-        return;
     DoOnBeforeDrawAxes();
     for (std::size_t i = 0; i < FAxes.size(); ++i)
         if (FAxisShown[i])
@@ -217,8 +193,9 @@ void TCustomAxisPanel::DrawAllSeries() {
         s->CalcFirstLastVisibleIndex();
         if (s->FirstValueIndex() == -1)
             continue;
-        // One row above and below the rectangle stays open for markers on its edges.
-        const bool clip = FClipPoints && s->UseAxis();
+        // A series drawn against axes is clipped to the chart rectangle; one row above and
+        // below stays open for markers on its edges.
+        const bool clip = s->UseAxis();
         if (clip)
             Canvas()->ClipCube(TRect{r.Left, r.Top - 1, r.Right, r.Bottom + 1}, 0, 0);
         s->DoBeforeDrawValues();

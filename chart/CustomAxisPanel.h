@@ -43,14 +43,6 @@ public:
     // Settings.
     bool View3D() const { return FView3D; }
     void SetView3D(bool value);
-    bool View3DWalls() const { return FView3DWalls; }
-    void SetView3DWalls(bool value);
-    bool AxisVisible() const { return FAxisVisible; }
-    void SetAxisVisible(bool value);
-    bool AxisBehind() const { return FAxisBehind; }
-    void SetAxisBehind(bool value);
-    bool ClipPoints() const { return FClipPoints; }
-    void SetClipPoints(bool value);
 
     // Events of a full draw; none is needed by default.
     std::function<void()> OnBeforeDrawChart;
@@ -106,8 +98,4 @@ private:
     std::array<bool, aiCount> FAxisShown{};
     std::vector<std::unique_ptr<TChartSeries>> FSeries;
     bool FView3D = true;
-    bool FView3DWalls = true;
-    bool FAxisVisible = true;
-    bool FAxisBehind = true;
-    bool FClipPoints = true;
 };
