@@ -40,25 +40,15 @@ void TAxisScale::InternalCalcRange() {
 void TAxisScale::CalcRoundScales() {
     if (IAxisSize == 0 || IRangeZero)
         return;
-    bool rounded = false;
-    if (FMaximumRound && (FAutomatic || FAutomaticMaximum)) {
-        const double inc = CalcIncrement();
-        if (inc != 0) {
-            const double q = static_cast<double>(IMaximum / static_cast<long double>(inc));
-            IMaximum = static_cast<double>(inc * std::ceil(static_cast<long double>(q)));
-            rounded = true;
-        }
-    }
-    if (FMinimumRound && (FAutomatic || FAutomaticMinimum)) {
-        const double inc = CalcIncrement();
-        if (inc != 0) {
-            const double q = static_cast<double>(IMinimum / static_cast<long double>(inc));
-            IMinimum = static_cast<double>(inc * std::floor(static_cast<long double>(q)));
-            rounded = true;
-        }
-    }
-    if (rounded)
-        InternalCalcRange();
+    // Only the top end rounds: up to a whole number of label steps.
+    if (!FMaximumRound || !(FAutomatic || FAutomaticMaximum))
+        return;
+    const double inc = CalcIncrement();
+    if (inc == 0)
+        return;
+    const double q = static_cast<double>(IMaximum / static_cast<long double>(inc));
+    IMaximum = static_cast<double>(inc * std::ceil(static_cast<long double>(q)));
+    InternalCalcRange();
 }
 
 void TAxisScale::InternalCalcPositions() {

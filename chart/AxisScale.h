@@ -33,8 +33,6 @@ public:
     void SetIncrement(double v) { FDesiredIncrement = v; }
     bool MaximumRound() const { return FMaximumRound; }
     void SetMaximumRound(bool v) { FMaximumRound = v; }
-    bool MinimumRound() const { return FMinimumRound; }
-    void SetMinimumRound(bool v) { FMinimumRound = v; }
     // Part of the chart rectangle the axis spans, in percent (0 and 100: all of it).
     double StartPosition() const { return FStartPosition; }
     double EndPosition() const { return FEndPosition; }
@@ -93,7 +91,6 @@ protected:
     double FMaximumValue = 0;
     double FDesiredIncrement = 0;
     bool FMaximumRound = false;
-    bool FMinimumRound = false;
     double FStartPosition = 0;
     double FEndPosition = 100;
 
