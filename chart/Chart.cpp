@@ -120,7 +120,7 @@ void TCustomChart::SeriesAdded(TChartSeries* series) {
 }
 
 void TCustomChart::DrawWalls() {
-    if (View3DWalls() && FWalls.Back.Visible)
+    if (FWalls.Back.Visible)
         DrawBackWall();
 }
 

@@ -25,8 +25,6 @@ constexpr TShiftState ssDouble = 1u << 6;
 constexpr TShiftState ssTouch = 1u << 7;
 constexpr TShiftState ssPen = 1u << 8;
 
-enum TChartWallShape { fosRectangle, fosRoundRectangle };
-
 // A wall of the chart's box. In a flat chart only the back wall shows: the frame of the chart
 // rectangle.
 struct TChartWall {
@@ -37,31 +35,16 @@ struct TChartWall {
     // Part of the wall drawn, in percent of its extent.
     int Start = 0;
     int End = 100;
-    int Size = 0;
-    TChartWallShape ShapeStyle = fosRectangle;
-    TChartShadow Shadow{false, clGray, 0, 0};
 };
 
 // The back wall is see-through: only its black outline shows.
 struct TChartWalls {
-    TChartWalls() {
-        Back.Transparent = true;
-        Left.Color = 0x0080FFFF;
-        Bottom.Color = clWhite;
-    }
+    TChartWalls() { Back.Transparent = true; }
     TChartWall Back;
-    TChartWall Left;
-    TChartWall Bottom;
 };
 
 struct TChartLegend {
     bool Visible = true;
-};
-
-// A title's text, one string per line; without text it takes no room.
-struct TChartTitle {
-    bool Visible = true;
-    std::vector<std::string> Text;
 };
 
 // The colours handed to series without a colour of their own, by palette index.
@@ -75,10 +58,6 @@ public:
     TChartWall& BackWall() { return FWalls.Back; }
     TChartLegend& Legend() { return FLegend; }
     const TChartLegend& Legend() const { return FLegend; }
-    TChartTitle& Title() { return FTitle; }
-    TChartTitle& SubTitle() { return FSubTitle; }
-    TChartTitle& Foot() { return FFoot; }
-    TChartTitle& SubFoot() { return FSubFoot; }
 
     int ColorPaletteIndex() const { return FColorPaletteIndex; }
     void SetColorPaletteIndex(int index);
@@ -95,10 +74,6 @@ private:
 
     TChartWalls FWalls;
     TChartLegend FLegend;
-    TChartTitle FTitle;
-    TChartTitle FSubTitle;
-    TChartTitle FFoot;
-    TChartTitle FSubFoot;
     int FColorPaletteIndex = 13;
 };
 

@@ -19,7 +19,7 @@ void TChartCanvas::AssignVisiblePenColor(const TChartPen& pen, TColor color) {
     TChartPen p = FPen;
     if (pen.Visible) {
         p = pen;
-        p.Color = FMonochrome ? clBlack : color;
+        p.Color = color;
     } else {
         p.Style = psClear;
     }
@@ -29,7 +29,7 @@ void TChartCanvas::AssignVisiblePenColor(const TChartPen& pen, TColor color) {
 void TChartCanvas::AssignBrush(const TChartBrush& brush, TColor color, TColor backColor) {
     TChartBrush b = brush;
     if (b.Style != bsClear)
-        b.Color = FMonochrome ? clWhite : color;
+        b.Color = color;
     b.BackColor = backColor;
     SetBrush(b);
     if (b.Color == clNone || b.Style == bsClear) {
@@ -38,13 +38,6 @@ void TChartCanvas::AssignBrush(const TChartBrush& brush, TColor color, TColor ba
         SetBackMode(cbmOpaque);
         SetBackColor(b.BackColor);
     }
-}
-
-void TChartCanvas::AssignFont(const TChartFont& font) {
-    TChartFont f = font;
-    if (IZoomText && FFontZoom != 100)
-        f.Size = f.Size * FFontZoom / 100.0;
-    SetFont(f);
 }
 
 void TChartCanvas::ResetState() {

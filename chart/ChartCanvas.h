@@ -131,12 +131,11 @@ public:
     void AssignBrush(const TChartBrush& brush, TColor color) {
         AssignBrush(brush, color, brush.BackColor);
     }
-    void AssignFont(const TChartFont& font);
+    void AssignFont(const TChartFont& font) { SetFont(font); }
     virtual void SetTextAlign(int flags) { FTextAlign = flags; }
     virtual void SetBackMode(TCanvasBackMode mode) { FBackMode = mode; }
     virtual void SetBackColor(TColor color) { FBackColor = color; }
     void ResetState();
-    bool Monochrome() const { return FMonochrome; }
 
     // Geometry.
     virtual void MoveTo(int x, int y) {
@@ -148,26 +147,16 @@ public:
     virtual void HorizLine3D(int left, int right, int y, int /*z*/) { Line(left, y, right, y); }
     virtual void VertLine3D(int x, int top, int bottom, int /*z*/) { Line(x, top, x, bottom); }
     virtual void LineWithZ(int x0, int y0, int x1, int y1, int /*z*/) { Line(x0, y0, x1, y1); }
-    virtual void MoveTo3D(int x, int y, int /*z*/) { MoveTo(x, y); }
-    virtual void LineTo3D(int x, int y, int /*z*/) { LineTo(x, y); }
     virtual void Polyline(const std::vector<TPoint>& points) = 0;
     virtual void FillRect(int left, int top, int right, int bottom) = 0;
     void FillRect(const TRect& r) { FillRect(r.Left, r.Top, r.Right, r.Bottom); }
     virtual void Rectangle(int x0, int y0, int x1, int y1) = 0;
     void Rectangle(const TRect& r) { Rectangle(r.Left, r.Top, r.Right, r.Bottom); }
     virtual void Ellipse(int x1, int y1, int x2, int y2) = 0;
-    virtual void EraseBackground(const TRect& r) { FillRect(r); }
-    virtual void RectangleWithZ(const TRect& r, int /*z*/) { Rectangle(r); }
-    virtual void EllipseWithZ(int x1, int y1, int x2, int y2, int /*z*/) {
-        Ellipse(x1, y1, x2, y2);
-    }
 
     // Text. TextOut draws at an anchor adjusted by TextAlign. Afterwards the brush is the font's
     // own solid brush in the font colour: a fill that follows must set its brush again.
     virtual void TextOut(int x, int y, const std::string& text) = 0;
-    virtual void TextOut3D(int x, int y, int /*z*/, const std::string& text) {
-        TextOut(x, y, text);
-    }
     virtual TFloatSize TextSize(const std::string& text) = 0;
     virtual int TextWidth(const std::string& text) = 0;
     virtual int TextHeight(const std::string& text) = 0;
@@ -181,10 +170,6 @@ public:
     void ClipCube(const TRect& r, int /*minZ*/, int /*maxZ*/) {
         ClipRectangle(r.Left + 1, r.Top + 1, r.Right, r.Bottom - 1);
     }
-
-    // Entity brackets: with no transform they only push and pop.
-    void BeginEntity(const std::string& /*name*/) { ++FEntityDepth; }
-    void EndEntity() { --FEntityDepth; }
 
     // Frame of one full draw.
     virtual TRect InitWindow(const TRect& rect) = 0;
@@ -212,21 +197,11 @@ protected:
     int FTextAlign = TA_LEFT;
     TCanvasBackMode FBackMode = cbmNone;
     TColor FBackColor = clWhite;
-    bool FMonochrome = false;
-    int FFontZoom = 100;
-    bool IZoomText = true;
-    int FEntityDepth = 0;
-};
-
-// The 3-D layer of the surface. The chart is flat, so a point at any depth projects onto itself.
-class TCanvas3D : public TChartCanvas {
-public:
-    TPoint Calculate3DPosition(int x, int y, int /*z*/) const { return TPoint{x, y}; }
 };
 
 // A surface that draws into an off-screen image and keeps track of whether the image still
 // shows the chart as it is (fresh) or must be redrawn (stale). A new image is stale.
-class TChartCanvas3D : public TCanvas3D {
+class TChartCanvas3D : public TChartCanvas {
 public:
     void Invalidate() override { FDirty = true; }
     bool Dirty() const override { return FDirty; }

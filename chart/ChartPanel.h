@@ -172,33 +172,24 @@ private:
 enum TPanningMode { pmNone, pmHorizontal, pmVertical, pmBoth };
 enum TPanningMouseWheel { pmwNone, pmwNormal, pmwInverted };
 
-struct TChartGradient {
-    bool Visible = false;
-    TColor StartColor = clWhite;
-    TColor EndColor = clYellow;
-};
-
 // Rectangle zoom by dragging; the chart's own mouse handling consults it.
 struct TChartZoom {
     bool Allow = true;
-    int MinimumPixels = 16;
 };
 
 struct TChartPanning {
     TPanningMouseWheel MouseWheel = pmwNormal;
-    bool InsideBounds = false;
 };
 
 struct TChartHover {
     bool Visible = true;
 };
 
-// The panel with its extras: the panel fill, gradient, zoom and panning settings.
+// The panel with its extras: the panel fill, zoom and panning settings.
 class TCustomChartPanelExtended : public TCustomChartPanel {
 public:
     using TCustomChartPanel::TCustomChartPanel;
 
-    TChartGradient& Gradient() { return FGradient; }
     TChartZoom& Zoom() { return FZoom; }
     const TChartZoom& Zoom() const { return FZoom; }
     TChartPanning& Panning() { return FPanning; }
@@ -207,9 +198,6 @@ public:
     const TChartHover& Hover() const { return FHover; }
     TPanningMode AllowPanning() const { return FAllowPanning; }
     void SetAllowPanning(TPanningMode value) { FAllowPanning = value; }
-    TPanningMouseWheel ZoomWheel() const { return FZoomWheel; }
-    void SetZoomWheel(TPanningMouseWheel value) { FZoomWheel = value; }
-    bool Emboss() const { return FEmboss; }
 
 protected:
     // Background over rect: the parent's colour, the panel's own fill, then the bevels.
@@ -217,11 +205,8 @@ protected:
     virtual void FillPanelRect(const TRect& rect);
 
 private:
-    TChartGradient FGradient;
     TChartZoom FZoom;
     TChartPanning FPanning;
     TChartHover FHover;
     TPanningMode FAllowPanning = pmBoth;
-    TPanningMouseWheel FZoomWheel = pmwNone;
-    bool FEmboss = false;
 };

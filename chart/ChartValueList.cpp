@@ -1,7 +1,5 @@
 #include "chart/ChartValueList.h"
 
-#include "chart/ChartEngine.h"
-
 #include <cmath>
 #include <utility>
 
@@ -10,7 +8,7 @@ namespace {
 constexpr std::size_t CapacityStep = 1000;
 } // namespace
 
-TChartValueList::TChartValueList(TChartSeries* owner, std::string name)
+TChartValueList::TChartValueList(TValueListOwner* owner, std::string name)
     : FName(std::move(name)), FOwner(owner) {}
 
 void TChartValueList::SetValue(int index, double value) {
@@ -66,7 +64,6 @@ double TChartValueList::TotalABS() const {
 }
 
 int TChartValueList::AddChartValue(double value) {
-    FTempValue = value;
     int index = FCount;
     if (FOrder == loAscending) {
         // After the last value that is less than or equal: equal values keep their arrival

@@ -4,12 +4,19 @@
 #include <string>
 #include <vector>
 
-class TChartSeries;
-
 enum TChartListOrder { loNone, loAscending, loDescending };
 
 // Event a value list sends its series when one of its values is written.
 enum TValueEvent { veClear, veAdd, veModify, veDelete, veRefresh };
+
+// The series that holds a value list, as the list sees it: told of every written value.
+class TValueListOwner {
+public:
+    virtual void NotifyValue(TValueEvent event, int index) = 0;
+
+protected:
+    ~TValueListOwner() = default;
+};
 
 // One dimension of a series' data (for example the X values). A value, once placed, keeps
 // its index: writing a value never re-sorts the list, so an index keeps naming the same
@@ -17,7 +24,7 @@ enum TValueEvent { veClear, veAdd, veModify, veDelete, veRefresh };
 // change.
 class TChartValueList {
 public:
-    TChartValueList(TChartSeries* owner, std::string name);
+    TChartValueList(TValueListOwner* owner, std::string name);
     virtual ~TChartValueList() = default;
 
     double Value(int index) const { return FValue[static_cast<std::size_t>(index)]; }
@@ -28,8 +35,7 @@ public:
     const std::string& Name() const { return FName; }
     TChartListOrder Order() const { return FOrder; }
     void SetOrder(TChartListOrder order) { FOrder = order; }
-    bool DateTime() const { return FDateTime; }
-    TChartSeries* Owner() const { return FOwner; }
+    TValueListOwner* Owner() const { return FOwner; }
 
     double MaxValue() const;
     double MinValue() const;
@@ -46,16 +52,13 @@ private:
     void Changed(TValueEvent event, int index);
 
     int FCount = 0;
-    bool FDateTime = false;
     mutable double FMaxValue = 0;
     mutable double FMinValue = 0;
     std::string FName;
     TChartListOrder FOrder = loNone;
-    TChartSeries* FOwner = nullptr;
-    double FTempValue = 0;
+    TValueListOwner* FOwner = nullptr;
     mutable double FTotal = 0;
     mutable double FTotalABS = 0;
-    std::string FValueSource;
     mutable bool FModified = true;
     std::vector<double> FValue;
 };

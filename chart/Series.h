@@ -2,7 +2,7 @@
 
 // The line series: a polyline through the points in index order with a marker at each point.
 
-#include "chart/ChartEngine.h"
+#include "chart/CustomAxisPanel.h"
 
 enum TSeriesPointerStyle {
     psRectangle,
@@ -23,7 +23,6 @@ enum TSeriesPointerStyle {
     psArrow
 };
 
-enum TSeriesDrawStyle { dsSegments, dsAll, dsCurve };
 enum TSeriesTreatNulls { tnDontPaint, tnSkip, tnIgnore };
 
 // The marker drawn at a point: a shape HorizSize by VertSize pixels either side of it.
@@ -63,7 +62,6 @@ public:
     TChartPen& LinePen() { return FLinePen; }
     const TChartPen& LinePen() const { return FLinePen; }
     TChartBrush& Brush() { return FBrush; }
-    TChartShadow& Shadow() { return FShadow; }
 
     bool ColorEachPoint() const { return FColorEachPoint; }
     void SetColorEachPoint(bool value) { FColorEachPoint = value; }
@@ -72,13 +70,10 @@ public:
     bool DrawLine() const { return FDrawLine; }
     void SetDrawLine(bool value) { FDrawLine = value; }
     bool DrawArea() const { return FDrawArea; }
-    bool Stairs() const { return FStairs; }
-    TSeriesDrawStyle DrawStyle() const { return FDrawStyle; }
     TSeriesTreatNulls TreatNulls() const { return FTreatNulls; }
     void SetTreatNulls(TSeriesTreatNulls value) { FTreatNulls = value; }
     bool InflateMargins() const { return FInflateMargins; }
     void SetInflateMargins(bool value) { FInflateMargins = value; }
-    bool PointerBehind() const { return FPointerBehind; }
 
     void CalcHorizMargins(int& leftMargin, int& rightMargin) const override;
     void CalcVerticalMargins(int& topMargin, int& bottomMargin) const override;
@@ -104,16 +99,12 @@ private:
     TSeriesPointer FPointer;
     TChartPen FLinePen;
     TChartBrush FBrush{clDefault, bsSolid, clDefault};
-    TChartShadow FShadow;
     bool FColorEachPoint = false;
     bool FColorEachLine = true;
     bool FDrawLine = false;
     bool FDrawArea = false;
-    bool FStairs = false;
-    TSeriesDrawStyle FDrawStyle = dsSegments;
     TSeriesTreatNulls FTreatNulls = tnDontPaint;
     bool FInflateMargins = true;
-    bool FPointerBehind = false;
 
     // Drawing state of the current draw.
     int OldX = 0;

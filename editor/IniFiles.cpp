@@ -1,7 +1,7 @@
 #include "editor/IniFiles.h"
 
+#include "core/IntegerText.h"
 #include "platform/PrivateProfile.h"
-#include "widgets/IntegerText.h"
 
 namespace {
 

@@ -26,7 +26,6 @@ TForm1* Form1 = nullptr;
 
 namespace {
 
-constexpr int PointCount = 13;
 constexpr int NamePrefixLength = 11;
 
 struct TCurvePoint {
@@ -305,7 +304,7 @@ void TForm1::SpinEditRPM1Change(QObject* Sender) {
         if (TSpinEdit* previous = FindSpinEdit(QString("SpinEditRPM%1").arg(k - 1)))
             previous->SetValue(SaturatingAdd(box->Value(), -100));
     }
-    if (n <= 13 && x->Value(n + 1) <= x->Value(n)) {
+    if (k < PointCount && x->Value(n + 1) <= x->Value(n)) {
         if (TSpinEdit* next = FindSpinEdit(QString("SpinEditRPM%1").arg(k + 1)))
             next->SetValue(SaturatingAdd(box->Value(), 100));
     }

@@ -15,6 +15,9 @@ constexpr int MinXValue = 500;
 constexpr int MaxXValue = 20000;
 constexpr int MaxYValue = 50;
 
+// The curve's editable points, numbered 1 to PointCount, one RPM and one advance box each.
+constexpr int PointCount = 13;
+
 extern const char* const IniFileAccessErrorMessage;
 extern const char* const CurveFileName;
 extern const char* const PublisherAddress;
@@ -35,8 +38,8 @@ public:
     QLabel* LinkLabel3 = nullptr;
     QPushButton* B_LoadIniFile = nullptr;
     QPushButton* B_SaveIniFile = nullptr;
-    TSpinEdit* SpinEditRPM[13] = {};
-    TSpinEdit* SpinEditADV[13] = {};
+    TSpinEdit* SpinEditRPM[PointCount] = {};
+    TSpinEdit* SpinEditADV[PointCount] = {};
     QLabel* LinkLabel1 = nullptr;
     QLabel* LinkLabel2 = nullptr;
 

@@ -7,7 +7,6 @@ namespace {
 // boxes "SpinEditADV1" to "SpinEditADV13".
 const QString AdvanceSection = QStringLiteral("ADV");
 const QString RpmSection = QStringLiteral("RPM");
-constexpr int PointCount = 13;
 
 TSpinEdit* FindBox(const TForm1& form, const QString& section, int point) {
     return form.FindSpinEdit(QStringLiteral("SpinEdit") + section + QString::number(point));

@@ -5,7 +5,7 @@
 // The input is the text in UTF-8; after a first NUL byte, the rest is taken as raw UTF-16 code
 // units instead, so that pasted text of any kind (lone surrogates, NULs) is tried too.
 
-#include "widgets/IntegerText.h"
+#include "core/IntegerText.h"
 
 #include <QRegularExpression>
 

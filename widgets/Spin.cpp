@@ -1,5 +1,6 @@
 #include "widgets/Spin.h"
 
+#include "core/IntegerText.h"
 #include "platform/ErrorReport.h"
 #include "widgets/SpinAccessible.h"
 #include "widgets/SpinButton.h"

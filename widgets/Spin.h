@@ -1,7 +1,5 @@
 #pragma once
 
-#include "widgets/IntegerText.h"
-
 #include <QLineEdit>
 #include <cstdint>
 #include <functional>

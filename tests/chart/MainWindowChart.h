@@ -113,8 +113,8 @@ struct TAxisOwnerStub : TAxisOwner {
 
     TRect AxisChartRect() const override { return Rect; }
     TChartCanvas* AxisCanvas() override { return &Canvas; }
-    double InternalMinMax(const TChartAxis*, bool, bool) override { return 0; }
-    bool AxisHasSeriesWithAtMostPoints(const TChartAxis* axis, int n) const override {
+    double InternalMinMax(const TAxisScale*, bool, bool) override { return 0; }
+    bool AxisHasSeriesWithAtMostPoints(const TAxisScale* axis, int n) const override {
         return axis->Horizontal() && Points <= n;
     }
     TNumberSeparators AxisNumberSeparators() const override { return Separators; }

@@ -1,197 +1,7 @@
-#include "chart/ChartEngine.h"
+#include "chart/CustomAxisPanel.h"
 
 #include <algorithm>
 #include <utility>
-
-TChartSeries::TChartSeries()
-    : FXValues(std::make_unique<TChartValueList>(this, "X")),
-      FYValues(std::make_unique<TChartValueList>(this, "Y")) {}
-
-int TChartSeries::AddXY(double x, double y) {
-    const int index = FXValues->AddChartValue(x);
-    FYValues->InsertChartValue(index, y);
-    return index;
-}
-
-TChartAxis* TChartSeries::GetHorizAxis() const {
-    if (!FParentChart)
-        return nullptr;
-    return FHorizAxis == aTopAxis ? FParentChart->TopAxis() : FParentChart->BottomAxis();
-}
-
-TChartAxis* TChartSeries::GetVertAxis() const {
-    if (!FParentChart)
-        return nullptr;
-    return FVertAxis == aRightAxis ? FParentChart->RightAxis() : FParentChart->LeftAxis();
-}
-
-bool TChartSeries::AssociatedToAxis(const TChartAxis* axis) const {
-    if (!FParentChart || !UseAxis() || !axis)
-        return false;
-    if (axis == FParentChart->BottomAxis())
-        return FHorizAxis == aBottomAxis || FHorizAxis == aBothHorizAxis;
-    if (axis == FParentChart->TopAxis())
-        return FHorizAxis == aTopAxis || FHorizAxis == aBothHorizAxis;
-    if (axis == FParentChart->LeftAxis())
-        return FVertAxis == aLeftAxis || FVertAxis == aBothVertAxis;
-    if (axis == FParentChart->RightAxis())
-        return FVertAxis == aRightAxis || FVertAxis == aBothVertAxis;
-    return false;
-}
-
-double TChartSeries::MaxYValue() const {
-    bool any = false;
-    double result = 0;
-    for (int i = 0; i < Count(); ++i) {
-        if (IsNull(i))
-            continue;
-        const double y = FYValues->Value(i);
-        if (!any || y > result)
-            result = y;
-        any = true;
-    }
-    return result;
-}
-
-double TChartSeries::MinYValue() const {
-    bool any = false;
-    double result = 0;
-    for (int i = 0; i < Count(); ++i) {
-        if (IsNull(i))
-            continue;
-        const double y = FYValues->Value(i);
-        if (!any || y < result)
-            result = y;
-        any = true;
-    }
-    return result;
-}
-
-void TChartSeries::CalcHorizMargins(int& leftMargin, int& rightMargin) const {
-    leftMargin = 0;
-    rightMargin = 0;
-}
-
-void TChartSeries::CalcVerticalMargins(int& topMargin, int& bottomMargin) const {
-    topMargin = 0;
-    bottomMargin = 0;
-}
-
-int TChartSeries::CalcXPosValue(double value) const {
-    const TChartAxis* axis = GetHorizAxis();
-    return axis ? axis->CalcXPosValue(value) : 0;
-}
-
-int TChartSeries::CalcYPosValue(double value) const {
-    const TChartAxis* axis = GetVertAxis();
-    return axis ? axis->CalcYPosValue(value) : 0;
-}
-
-int TChartSeries::CalcXPos(int index) const {
-    return CalcXPosValue(FXValues->Value(index));
-}
-
-int TChartSeries::CalcYPos(int index) const {
-    return CalcYPosValue(FYValues->Value(index));
-}
-
-double TChartSeries::XScreenToValue(int pixel) const {
-    const TChartAxis* axis = GetHorizAxis();
-    return axis ? axis->CalcPosPoint(pixel) : 0;
-}
-
-double TChartSeries::YScreenToValue(int pixel) const {
-    const TChartAxis* axis = GetVertAxis();
-    return axis ? axis->CalcPosPoint(pixel) : 0;
-}
-
-void TChartSeries::GetCursorValues(double& xValue, double& yValue) const {
-    const TPoint p = FParentChart ? FParentChart->CursorClientPos() : TPoint{};
-    xValue = XScreenToValue(p.X);
-    yValue = YScreenToValue(p.Y);
-}
-
-TColor TChartSeries::GetValueColor(int /*index*/) const {
-    return FColor;
-}
-
-bool TChartSeries::PointBoxInChartRect(int index, int h, int v) const {
-    if (!FParentChart)
-        return false;
-    const int x = CalcXPos(index);
-    const int y = CalcYPos(index);
-    TRect overlap;
-    return IntersectRect(overlap, TRect{x - h, y - v, x + h, y + v}, FParentChart->ChartRect());
-}
-
-bool TChartSeries::IsPointInChartRect(int index) const {
-    if (!FParentChart)
-        return false;
-    const TRect& r = FParentChart->ChartRect();
-    const int x = CalcXPos(index);
-    const int y = CalcYPos(index);
-    return x >= r.Left && x <= r.Right && y >= r.Top && y <= r.Bottom;
-}
-
-void TChartSeries::CalcFirstLastVisibleIndex() {
-    FFirstVisibleIndex = -1;
-    FLastVisibleIndex = -1;
-    if (Count() == 0)
-        return;
-    if (FXValues->Order() == loNone || !GetHorizAxis()) {
-        FFirstVisibleIndex = 0;
-        FLastVisibleIndex = Count() - 1;
-        return;
-    }
-    SearchVisibleRange();
-    if (FFirstVisibleIndex != -1)
-        WidenVisibleRange();
-}
-
-// The X values are ascending: the range runs from the first point at or after the left edge
-// to the first point at or beyond the right edge.
-void TChartSeries::SearchVisibleRange() {
-    const int last = Count() - 1;
-    const TRect& r = FParentChart->ChartRect();
-    const double xMin = XScreenToValue(r.Left);
-    const double xMax = XScreenToValue(r.Right);
-    const TChartValueList& x = *FXValues;
-
-    int first = 0;
-    if (x[0] <= xMin) {
-        while (x[first] < xMin) {
-            ++first;
-            if (first > last)
-                return;
-        }
-    }
-    FFirstVisibleIndex = first;
-
-    if (x[last] <= xMax) {
-        FLastVisibleIndex = last;
-        return;
-    }
-    FLastVisibleIndex = first;
-    while (FLastVisibleIndex < last && x[FLastVisibleIndex] < xMax)
-        ++FLastVisibleIndex;
-}
-
-// Neighbours whose markers reach into the chart rectangle are drawn too, and points that
-// share an X value are drawn together.
-void TChartSeries::WidenVisibleRange() {
-    const int last = Count() - 1;
-    const TChartValueList& x = *FXValues;
-    int& first = FFirstVisibleIndex;
-    int& lastVisible = FLastVisibleIndex;
-    while (lastVisible < last && IsPointInChartRect(lastVisible + 1))
-        ++lastVisible;
-    while (lastVisible >= 0 && lastVisible < last && x[lastVisible] == x[lastVisible + 1])
-        ++lastVisible;
-    while (first > 0 && IsPointInChartRect(first - 1))
-        --first;
-    while (first > 0 && x[first] == x[first - 1])
-        --first;
-}
 
 TCustomAxisPanel::TCustomAxisPanel(std::unique_ptr<TChartCanvas> canvas)
     : TCustomChartPanelExtended(std::move(canvas)) {
@@ -228,26 +38,6 @@ void TCustomAxisPanel::SetView3D(bool value) {
     Invalidate();
 }
 
-void TCustomAxisPanel::SetView3DWalls(bool value) {
-    FView3DWalls = value;
-    Invalidate();
-}
-
-void TCustomAxisPanel::SetAxisVisible(bool value) {
-    FAxisVisible = value;
-    Invalidate();
-}
-
-void TCustomAxisPanel::SetAxisBehind(bool value) {
-    FAxisBehind = value;
-    Invalidate();
-}
-
-void TCustomAxisPanel::SetClipPoints(bool value) {
-    FClipPoints = value;
-    Invalidate();
-}
-
 bool TCustomAxisPanel::AxisShown(const TChartAxis* axis) const {
     for (std::size_t i = 0; i < FAxes.size(); ++i)
         if (FAxes[i].get() == axis)
@@ -255,7 +45,7 @@ bool TCustomAxisPanel::AxisShown(const TChartAxis* axis) const {
     return false;
 }
 
-double TCustomAxisPanel::InternalMinMax(const TChartAxis* axis, bool isMin, bool isX) {
+double TCustomAxisPanel::InternalMinMax(const TAxisScale* axis, bool isMin, bool isX) {
     const bool anyActive = std::any_of(FSeries.begin(), FSeries.end(), [&](const auto& s) {
         return s->Active() && s->AssociatedToAxis(axis);
     });
@@ -273,7 +63,7 @@ double TCustomAxisPanel::InternalMinMax(const TChartAxis* axis, bool isMin, bool
     return result;
 }
 
-bool TCustomAxisPanel::AxisHasSeriesWithAtMostPoints(const TChartAxis* axis, int n) const {
+bool TCustomAxisPanel::AxisHasSeriesWithAtMostPoints(const TAxisScale* axis, int n) const {
     // A line series carries its X values along its horizontal axis.
     if (!axis->Horizontal())
         return false;
@@ -296,7 +86,7 @@ bool TCustomAxisPanel::SeriesUseAxesOrNoneActive() const {
 
 // The chart is drawn flat, so the depth axes never take part.
 bool TCustomAxisPanel::DecideAxisVisible(const TChartAxis* axis) const {
-    if (!FAxisVisible || !axis->Visible() || axis->IsDepthAxis())
+    if (!axis->Visible() || axis->IsDepthAxis())
         return false;
     if (ActiveSeriesCount() == 0)
         return true;
@@ -317,12 +107,10 @@ void TCustomAxisPanel::InternalDraw(const TRect& userRect) {
     CalcSeriesRect();
     if (SeriesUseAxesOrNoneActive())
         DrawWalls();
-    if (FAxisBehind)
-        DrawAxes();
+    // The axes lie behind the series.
+    DrawAxes();
     DoOnBeforeDrawSeries();
     DrawAllSeries();
-    if (!FAxisBehind)
-        DrawAxes();
     DrawTitlesAndLegend(false);
     Canvas()->ResetState();
     DoOnAfterDraw();
@@ -391,8 +179,6 @@ void TCustomAxisPanel::CalcAxisMargins(TChartAxis& axis) {
 }
 
 void TCustomAxisPanel::DrawAxes() {
-    if (!FAxisVisible)
-        return;
     DoOnBeforeDrawAxes();
     for (std::size_t i = 0; i < FAxes.size(); ++i)
         if (FAxisShown[i])
@@ -407,8 +193,9 @@ void TCustomAxisPanel::DrawAllSeries() {
         s->CalcFirstLastVisibleIndex();
         if (s->FirstValueIndex() == -1)
             continue;
-        // One row above and below the rectangle stays open for markers on its edges.
-        const bool clip = FClipPoints && s->UseAxis();
+        // A series drawn against axes is clipped to the chart rectangle; one row above and
+        // below stays open for markers on its edges.
+        const bool clip = s->UseAxis();
         if (clip)
             Canvas()->ClipCube(TRect{r.Left, r.Top - 1, r.Right, r.Bottom + 1}, 0, 0);
         s->DoBeforeDrawValues();

@@ -1,4 +1,4 @@
-#include "widgets/IntegerText.h"
+#include "core/IntegerText.h"
 
 namespace {
 

@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Checks that every project include points down the layers (docs/architecture.md) and that
+# the chart's computing code stays free of Qt. Prints each include that breaks a rule and
+# exits 1 if there is any.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# The folders a folder may include from, itself first.
+declare -A may_use=(
+    [core]="core"
+    [platform]="platform"
+    [canvas]="canvas"
+    [chart]="chart canvas platform"
+    [widgets]="widgets core platform"
+    [editor]="editor chart canvas widgets core platform"
+    [app]="app editor chart canvas widgets core platform"
+    [tools]="tools editor chart canvas widgets core platform"
+)
+
+# The drawing surface is a layer of its own inside chart/: the files named after the canvas.
+layer_of() {
+    local folder=${1%%/*}
+    if [ "$folder" = chart ] && [[ $(basename "$1") == *Canvas* ]]; then
+        echo canvas
+    else
+        echo "$folder"
+    fi
+}
+
+# Where the chart meets Qt: the painter-backed surface and the widget shell.
+qt_allowed='^chart/(SmoothCanvas|Chart|ChartAccessible)\.(h|cpp)$'
+
+status=0
+for folder in "${!may_use[@]}"; do
+    [ "$folder" = canvas ] && continue
+    [ -d "$folder" ] || continue
+    while IFS= read -r file; do
+        from=$(layer_of "$file")
+        while IFS= read -r target; do
+            to=$(layer_of "$target")
+            if [[ " ${may_use[$from]} " != *" $to "* ]]; then
+                echo "$file includes $target: $from may not use $to"
+                status=1
+            fi
+        done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
+        if [ "$from" = chart ] || [ "$from" = canvas ]; then
+            if [[ ! $file =~ $qt_allowed ]] && grep -q '^#include <Q' "$file"; then
+                echo "$file includes Qt: the chart's computing code stays free of it"
+                status=1
+            fi
+        fi
+    done < <(find "$folder" -name '*.h' -o -name '*.cpp' | sort)
+done
+exit $status
