@@ -349,6 +349,11 @@ void TSmoothCanvas::StrokeSegment(const QPointF& from, const QPointF& to, Qt::Pe
     if (FPen.Width < 1 || (dx != 0 && dy != 0) || std::max(dx, dy) > MaxSpriteStroke ||
         FPen.Width > MaxSpriteSize || !NearTheImage(from)) {
         FPlainColor.reset();
+        if (FRatio != 1 && cap == Qt::RoundCap && FPen.Width >= 1 &&
+            FGPPen.style() == Qt::SolidLine && FGPPen.color().alpha() == 255) {
+            StrokeWithRoundEnds(from, to);
+            return;
+        }
         FPainter->setPen(pen());
         FPainter->drawLine(from, to);
         return;
@@ -377,6 +382,25 @@ void TSmoothCanvas::StrokeSegment(const QPointF& from, const QPointF& to, Qt::Pe
                                            }));
     }
     Blit(*sprite, place.Pixel);
+}
+
+// On a screen of more than one device pixel per pixel a smooth pen is wider than a device pixel,
+// and the painter strokes round ends as a general outline, several times slower than a line with
+// flat ends (the series' slanted segments on every drag step). A flat-ended line with a disc of
+// the pen's width on each end covers the same shape; where the disc overlaps the line's end the
+// smoothed edge pixels are blended twice, which an opaque pen makes all but invisible.
+void TSmoothCanvas::StrokeWithRoundEnds(const QPointF& from, const QPointF& to) {
+    QPen flat = FGPPen;
+    flat.setCapStyle(Qt::FlatCap);
+    FPainter->setPen(flat);
+    FPainter->drawLine(from, to);
+    const double radius = FPen.Width / 2.0;
+    FPainter->setPen(Qt::NoPen);
+    FPainter->setBrush(FGPPen.color());
+    FPainter->drawEllipse(from, radius, radius);
+    FPainter->drawEllipse(to, radius, radius);
+    FPainter->setBrush(Qt::NoBrush);
+    FPainter->setPen(FGPPen);
 }
 
 // The painter draws a smooth one-pixel solid outline one straight piece after the other, with

@@ -235,6 +235,7 @@ private:
     // one straight piece at a time with no joins: such outlines can be drawn piece by piece.
     bool ThinSolidPen() const;
     void StrokeSegment(const QPointF& from, const QPointF& to, Qt::PenCapStyle cap);
+    void StrokeWithRoundEnds(const QPointF& from, const QPointF& to);
     void StrokePieces(const std::vector<TPoint>& points, bool closed);
     // Where a point of the image lies in device pixels: the pixel that holds it, and where in
     // that pixel it lies.

@@ -148,6 +148,44 @@ TEST_P(SurfaceAtRatio, TextIsTheSameWhereverItFallsOnTheDeviceGrid) {
     EXPECT_LT(GreyShare(first), 1);
 }
 
+// Slanted strokes (the series' segments) are not kept as pictures; with round ends they cover
+// what the painter's own round-ended stroke covers, their smoothed edges all but the same.
+TEST_P(SurfaceAtRatio, SlantedStrokesCoverWhatARoundEndedStrokeCovers) {
+    StartDraw(canvas, Ratio(), 200, 160);
+    for (const int width : {1, 3}) {
+        canvas.AssignVisiblePen(Pen(clRed, width));
+        canvas.Line(20, 30 + 60 * (width / 3), 150, 70 + 60 * (width / 3));
+        canvas.Line(170, 20 + 60 * (width / 3), 160, 60 + 60 * (width / 3));
+    }
+    QImage painted(canvas.Image().size(), QImage::Format_ARGB32_Premultiplied);
+    painted.setDevicePixelRatio(Ratio());
+    painted.fill(Qt::white);
+    {
+        QPainter painter(&painted);
+        painter.setRenderHint(QPainter::Antialiasing);
+        for (const int width : {1, 3}) {
+            QPen pen(Qt::red);
+            pen.setWidthF(width);
+            pen.setCapStyle(Qt::RoundCap);
+            painter.setPen(pen);
+            painter.drawLine(QPointF(20, 30 + 60 * (width / 3)),
+                             QPointF(150, 70 + 60 * (width / 3)));
+            painter.drawLine(QPointF(170, 20 + 60 * (width / 3)),
+                             QPointF(160, 60 + 60 * (width / 3)));
+        }
+    }
+    long inkCanvas = 0;
+    long inkPainted = 0;
+    for (int y = 0; y < painted.height(); ++y) {
+        for (int x = 0; x < painted.width(); ++x) {
+            inkCanvas += 255 - qGreen(canvas.Image().pixel(x, y));
+            inkPainted += 255 - qGreen(painted.pixel(x, y));
+        }
+    }
+    EXPECT_NEAR(inkCanvas, inkPainted, inkPainted * 0.01);
+    EXPECT_LE(LargestDifference(canvas.Image(), painted), 64);
+}
+
 INSTANTIATE_TEST_SUITE_P(Ratios, SurfaceAtRatio, ::testing::Values(1.0, 1.25, 1.5, 2.0, 3.0));
 
 // The draw at ratio 2 of a part of the chart, and the same part at ratio 1.
