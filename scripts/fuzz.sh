@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Lets the fuzz targets (all of them, or the ones named) fuzz for SECONDS each, side by side at
-# low priority, in the sanitizer build (see scripts/setup.sh sanitize). Each one starts from its
+# Lets the fuzz targets (all of them, or the ones named) fuzz for SECONDS each, side by side, in
+# the sanitizer build (see scripts/setup.sh sanitize). They run at normal priority: an input that
+# takes over a second counts as a hang, and a target starved of the processor by busier work
+# would report hangs that are none. Each one starts from its
 # seeds (fuzz/corpus/TARGET) and from what its earlier runs learned, and keeps what it learns and
 # finds in the build: fuzz/runs/TARGET/corpus, and crash-*, leak-* or timeout-* files beside it.
 # Prints each target's closing statistics; fails when a target found something.
@@ -22,7 +24,7 @@ pids=()
 for target in "${targets[@]}"; do
     runs=$build/fuzz/runs/$target
     mkdir -p "$runs/corpus"
-    nice "$build/fuzz/$target" -max_total_time="$seconds" -timeout=1 -print_final_stats=1 \
+    "$build/fuzz/$target" -max_total_time="$seconds" -timeout=1 -print_final_stats=1 \
         -artifact_prefix="$runs/" "$runs/corpus" "fuzz/corpus/$target" >"$runs/log" 2>&1 &
     pids+=($!)
 done
