@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Lets the fuzz targets (all of them, or the ones named) fuzz for SECONDS each, side by side, in
-# the sanitizer build (see scripts/setup.sh sanitize). They run at normal priority: an input that
-# takes over a second counts as a hang, and a target starved of the processor by busier work
-# would report hangs that are none. Each one starts from its
-# seeds (fuzz/corpus/TARGET) and from what its earlier runs learned, and keeps what it learns and
-# finds in the build: fuzz/runs/TARGET/corpus, and crash-*, leak-* or timeout-* files beside it.
+# the sanitizer build (see scripts/setup.sh sanitize). Each one starts from its seeds
+# (fuzz/corpus/TARGET) and from what its earlier runs learned, and keeps what it learns and finds
+# in the build: fuzz/runs/TARGET/corpus, and crash-*, leak-* or timeout-* files beside it.
 # Prints each target's closing statistics; fails when a target found something.
 #   scripts/fuzz.sh SECONDS [TARGET...]
+# They run at normal priority: an input that takes over a second counts as a hang, and a target
+# starved of the processor by busier work would report hangs that are none.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if ! [[ ${1-} =~ ^[0-9]+$ ]]; then
