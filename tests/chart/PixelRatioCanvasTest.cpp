@@ -2,6 +2,7 @@
 // has the device size, every rule holds in logical pixels, and what is drawn is as sharp as
 // the screen allows rather than a stretched copy of the picture at ratio 1.
 
+#include "chart/ImageDifference.h"
 #include "chart/SmoothCanvas.h"
 
 #include <QImage>
@@ -38,19 +39,6 @@ void StartDraw(TSmoothCanvas& canvas, double ratio, int width, int height) {
     canvas.FillRect(0, 0, width, height);
     canvas.ResetState();
     canvas.SetBackMode(cbmTransparent);
-}
-
-int LargestDifference(const QImage& a, const QImage& b) {
-    int largest = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        for (int x = 0; x < a.width(); ++x) {
-            const QRgb p = a.pixel(x, y);
-            const QRgb q = b.pixel(x, y);
-            largest = std::max({largest, std::abs(qRed(p) - qRed(q)),
-                                std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
-        }
-    }
-    return largest;
 }
 
 // Of the pixels a drawing touches, the share that are neither (nearly) paper nor (nearly) ink:

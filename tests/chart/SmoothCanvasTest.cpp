@@ -1,4 +1,5 @@
 #include "chart/SmoothCanvas.h"
+#include "chart/ImageDifference.h"
 
 #include <QFont>
 #include <QImage>
@@ -814,20 +815,6 @@ protected:
         pen.setCapStyle(cap);
         pen.setJoinStyle(Qt::RoundJoin);
         return pen;
-    }
-    // The largest difference of any colour channel over all pixels.
-    static int LargestDifference(const QImage& a, const QImage& b) {
-        int largest = 0;
-        for (int y = 0; y < a.height(); ++y) {
-            for (int x = 0; x < a.width(); ++x) {
-                const QRgb p = a.pixel(x, y);
-                const QRgb q = b.pixel(x, y);
-                largest =
-                    std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
-                              std::abs(qBlue(p) - qBlue(q))});
-            }
-        }
-        return largest;
     }
     // Every pixel of the block at (x, y) equals the pixel of the block at (x + dx, y + dy).
     void ExpectSameBlock(int x, int y, int width, int height, int dx, int dy) const {

@@ -29,6 +29,11 @@ TSnapshot Snapshot(const QStringList& args, const QProcessEnvironment& env = Pic
     return {run.ExitCode, run.Out + run.Err};
 }
 
+bool WriteCurveFile(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
 QImage Rgb(const QImage& image) {
     return image.convertToFormat(QImage::Format_RGB32);
 }
@@ -69,10 +74,7 @@ TEST(SnapshotTool, AtRatioOneThePicturesKeepTheirPixels) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString moved = dir.filePath("moved.ini");
-    QFile file(moved);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("[ADV]\n1=3\n2=50\n3=0\n[RPM]\n1=500\n13=20000\n7=9900\n");
-    file.close();
+    ASSERT_TRUE(WriteCurveFile(moved, "[ADV]\n1=3\n2=50\n3=0\n[RPM]\n1=500\n13=20000\n7=9900\n"));
     const struct {
         QStringList Args;
         const char* Reference;
@@ -126,13 +128,10 @@ TEST(SnapshotTool, LoadsTheCurveFileAsTheLoadButtonDoes) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString curve = dir.filePath("high.ini");
-    QFile file(curve);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     QByteArray text = "[ADV]\n";
     for (int k = 1; k <= 13; ++k)
         text += QByteArray::number(k) + "=50\n";
-    file.write(text);
-    file.close();
+    ASSERT_TRUE(WriteCurveFile(curve, text));
 
     const QString initial = dir.filePath("initial.png");
     const QString high = dir.filePath("high.png");
