@@ -51,61 +51,59 @@ TEST_F(PrivateProfileTest, ReadsNamesAndValuesTheWayTheyAreWritten) {
 TEST_F(PrivateProfileTest, OddLineEndsBlanksNulBytesAndHeadersReadAsTheyDoOnWindows) {
     const QByteArray unnamed = "1=10\n[ADV]\n1=20\n";
     const QByteArray bom = "\xEF\xBB\xBF";
+    const QString mark = QChar(0xFEFF);
     const struct {
         const char* what;
         QByteArray file;
         QString section, key, value;
-    } rows[] = {
-        {"CRLF converted twice", "[ADV]\r\r\n1=10\r\r\n2=20\r\r\n", "ADV", "1", "10"},
-        {"lone CR in an LF file", "[ADV]\n1=10\r2=20\n", "ADV", "1", "10"},
-        {"after a lone CR", "[ADV]\n1=10\r2=20\n", "ADV", "2", "20"},
-        {"CR-only line ends", "[ADV]\r1=10\r2=20\r", "ADV", "2", "20"},
-        {"CR at the very end", "[ADV]\r\n1=10\r", "ADV", "1", "10"},
-        {"NUL ends a value", Bytes("[ADV]\n1=1\0000\n"), "ADV", "1", "1"},
-        {"blanks before a NUL", Bytes("[ADV]\n1= 1 \0 0\n"), "ADV", "1", "1 "},
-        {"quotes before a NUL", Bytes("[ADV]\n1=\"10\"\0x\n"), "ADV", "1", "10"},
-        {"vertical tab and form feed", "[\v ADV\f]\n\f1\v=\v10\f\n", "ADV", "1", "10"},
-        {"... in the names asked for", "[ADV]\n1=10\n", "\vADV\f", "\f1\v", "10"},
-        {"bare name hides a later key", "[ADV]\n1\n1=10\n", "ADV", "1", "<def>"},
-        {"bare name with blanks", "[ADV]\n\t1 \f\n1=10\n", "ADV", "1", "<def>"},
-        {"bare name, other key", "[ADV]\n1\n2=20\n", "ADV", "2", "20"},
-        {"header without bracket", "[ADV\n1=10\n", "ADV", "1", "<def>"},
-        {"... with a blank", "[ADV \n1=10\n", "ADV", "1", "<def>"},
-        {"... continues the section", "[ADV]\n1=5\n[RPM\n2=7\n", "ADV", "2", "7"},
-        {"double bracket", "[ADV]]\n1=10\n", "ADV", "1", "<def>"},
-        {"... names the section", "[ADV]]\n1=10\n", "ADV]", "1", "10"},
-        {"text after the bracket", "[ADV] ; x\n1=10\n", "ADV", "1", "10"},
-        {"unnamed section", unnamed, "", "1", "10"},
-        {"... asked with a blank", unnamed, " ", "1", "10"},
-        {"... next to a named one", unnamed, "ADV", "1", "20"},
-        {"empty brackets come later", "[]\n1=10\n", "", "1", "<def>"},
-        {"Ctrl-Z ends the file", "[RPM]\n13=6500\032", "RPM", "13", "6500"},
-        {"... and goes on", "[RPM]\n13=6500\032\n14=7\n", "RPM", "14", "7"},
-        {"Ctrl-Z around a name and value", "[ADV]\n\0321\032=\03210\032\n", "ADV", "1", "10"},
-        {"Ctrl-Z before a header", "\032[\032ADV\032]\n1=10\n", "ADV", "1", "10"},
-        {"... in the names asked for", "[ADV]\n1=10\n", "\032ADV", "1\032", "10"},
-        {"bare name and Ctrl-Z", "[ADV]\n1\032\n1=10\n", "ADV", "1", "<def>"},
-        {"Ctrl-Z before a NUL stays", Bytes("[ADV]\n1=10\032\0x\n"), "ADV", "1", "10\032"},
-        {"NUL ends a key name", Bytes("[ADV]\n1\0=10\n"), "ADV", "1", "10"},
-        {"... what follows it too", Bytes("[ADV]\n1\0x=10\n1=20\n"), "ADV", "1", "10"},
-        {"... a bare one", Bytes("[ADV]\n1\0x\n1=10\n"), "ADV", "1", "<def>"},
-        {"... blanks before it stay", Bytes("[ADV]\n1 \0=10\n"), "ADV", "1", "<def>"},
-        {"... Ctrl-Z too", Bytes("[ADV]\n1\032\0=10\n"), "ADV", "1", "<def>"},
-        {"... at its start", Bytes("[ADV]\n \0001=10\n"), "ADV", "1", "<def>"},
-        {"NUL ends a section name", Bytes("[ADV\0x]\n1=10\n"), "ADV", "1", "10"},
-        {"... before the last bracket", Bytes("[ADV\0]x]\n1=10\n"), "ADV", "1", "10"},
-        {"... blanks before it stay", Bytes("[ADV \0x]\n1=10\n"), "ADV", "1", "<def>"},
-        {"... no bracket, no header", Bytes("[ADV\0\n1=10\n"), "ADV", "1", "<def>"},
-        {"BOM before a key", "[ADV]\n" + bom + "1=45\n", "ADV", "1", "<def>"},
-        {"... is part of its name", bom + "[ADV]\n" + bom + "1=45\n", "ADV",
-         QStringLiteral("\uFEFF1"), "45"},
-        {"... after it", bom + "[ADV]\n1 " + bom + "=45\n", "ADV", "1", "<def>"},
-        {"BOM in a header", "[" + bom + "ADV]\n1=45\n", "ADV", "1", "<def>"},
-        {"... is part of its name", bom + "[" + bom + "ADV]\n1=45\n", QStringLiteral("\uFEFFADV"),
-         "1", "45"},
-        {"a second BOM hides a header", bom + bom + "[ADV]\n1=45\n", "ADV", "1", "<def>"},
-        {"BOM in a value", bom + "[ADV]\n1=" + bom + "45" + bom + "\n", "ADV", "1",
-         QStringLiteral("\uFEFF45\uFEFF")}};
+    } rows[] = {{"CRLF converted twice", "[ADV]\r\r\n1=10\r\r\n2=20\r\r\n", "ADV", "1", "10"},
+                {"lone CR in an LF file", "[ADV]\n1=10\r2=20\n", "ADV", "1", "10"},
+                {"after a lone CR", "[ADV]\n1=10\r2=20\n", "ADV", "2", "20"},
+                {"CR-only line ends", "[ADV]\r1=10\r2=20\r", "ADV", "2", "20"},
+                {"CR at the very end", "[ADV]\r\n1=10\r", "ADV", "1", "10"},
+                {"NUL ends a value", Bytes("[ADV]\n1=1\0000\n"), "ADV", "1", "1"},
+                {"blanks before a NUL", Bytes("[ADV]\n1= 1 \0 0\n"), "ADV", "1", "1 "},
+                {"quotes before a NUL", Bytes("[ADV]\n1=\"10\"\0x\n"), "ADV", "1", "10"},
+                {"vertical tab and form feed", "[\v ADV\f]\n\f1\v=\v10\f\n", "ADV", "1", "10"},
+                {"... in the names asked for", "[ADV]\n1=10\n", "\vADV\f", "\f1\v", "10"},
+                {"bare name hides a later key", "[ADV]\n1\n1=10\n", "ADV", "1", "<def>"},
+                {"bare name with blanks", "[ADV]\n\t1 \f\n1=10\n", "ADV", "1", "<def>"},
+                {"bare name, other key", "[ADV]\n1\n2=20\n", "ADV", "2", "20"},
+                {"header without bracket", "[ADV\n1=10\n", "ADV", "1", "<def>"},
+                {"... with a blank", "[ADV \n1=10\n", "ADV", "1", "<def>"},
+                {"... continues the section", "[ADV]\n1=5\n[RPM\n2=7\n", "ADV", "2", "7"},
+                {"double bracket", "[ADV]]\n1=10\n", "ADV", "1", "<def>"},
+                {"... names the section", "[ADV]]\n1=10\n", "ADV]", "1", "10"},
+                {"text after the bracket", "[ADV] ; x\n1=10\n", "ADV", "1", "10"},
+                {"unnamed section", unnamed, "", "1", "10"},
+                {"... asked with a blank", unnamed, " ", "1", "10"},
+                {"... next to a named one", unnamed, "ADV", "1", "20"},
+                {"empty brackets come later", "[]\n1=10\n", "", "1", "<def>"},
+                {"Ctrl-Z ends the file", "[RPM]\n13=6500\032", "RPM", "13", "6500"},
+                {"... and goes on", "[RPM]\n13=6500\032\n14=7\n", "RPM", "14", "7"},
+                {"Ctrl-Z around names", "[ADV]\n\0321\032=\03210\032\n", "ADV", "1", "10"},
+                {"Ctrl-Z before a header", "\032[\032ADV\032]\n1=10\n", "ADV", "1", "10"},
+                {"... in the names asked for", "[ADV]\n1=10\n", "\032ADV", "1\032", "10"},
+                {"bare name and Ctrl-Z", "[ADV]\n1\032\n1=10\n", "ADV", "1", "<def>"},
+                {"... before a NUL stays", Bytes("[ADV]\n1=10\032\0x\n"), "ADV", "1", "10\032"},
+                {"NUL ends a key name", Bytes("[ADV]\n1\0=10\n"), "ADV", "1", "10"},
+                {"... what follows it too", Bytes("[ADV]\n1\0x=10\n1=20\n"), "ADV", "1", "10"},
+                {"... a bare one", Bytes("[ADV]\n1\0x\n1=10\n"), "ADV", "1", "<def>"},
+                {"... blanks before it stay", Bytes("[ADV]\n1 \0=10\n"), "ADV", "1", "<def>"},
+                {"... Ctrl-Z too", Bytes("[ADV]\n1\032\0=10\n"), "ADV", "1", "<def>"},
+                {"... at its start", Bytes("[ADV]\n \0001=10\n"), "ADV", "1", "<def>"},
+                {"NUL ends a section name", Bytes("[ADV\0x]\n1=10\n"), "ADV", "1", "10"},
+                {"... before the last bracket", Bytes("[ADV\0]x]\n1=10\n"), "ADV", "1", "10"},
+                {"... blanks before it stay", Bytes("[ADV \0x]\n1=10\n"), "ADV", "1", "<def>"},
+                {"... no bracket, no header", Bytes("[ADV\0\n1=10\n"), "ADV", "1", "<def>"},
+                {"BOM before a key", "[ADV]\n" + bom + "1=45\n", "ADV", "1", "<def>"},
+                {"... part of its name", bom + "[ADV]\n" + bom + "1=4\n", "ADV", mark + "1", "4"},
+                {"... after it", bom + "[ADV]\n1 " + bom + "=45\n", "ADV", "1", "<def>"},
+                {"BOM in a header", "[" + bom + "ADV]\n1=45\n", "ADV", "1", "<def>"},
+                {"... part of its name", bom + "[" + bom + "ADV]\n1=4\n", mark + "ADV", "1", "4"},
+                {"a second BOM hides a header", bom + bom + "[ADV]\n1=45\n", "ADV", "1", "<def>"},
+                {"BOM in a value", bom + "[ADV]\n1=" + bom + "4" + bom + "\n", "ADV", "1",
+                 mark + "4" + mark}};
     for (const auto& row : rows) {
         Write(row.file);
         EXPECT_EQ(Get(row.section, row.key), row.value) << row.what;
@@ -115,6 +113,7 @@ TEST_F(PrivateProfileTest, OddLineEndsBlanksNulBytesAndHeadersReadAsTheyDoOnWind
 // A write puts the key where the platform's functions will read it, in the file's own line ends.
 TEST_F(PrivateProfileTest, WritesToOddFilesLandWhereWindowsReadsThem) {
     const QByteArray bom = "\xEF\xBB\xBF";
+    const QString mark = QChar(0xFEFF);
     const struct {
         const char* what;
         QByteArray before;
@@ -151,7 +150,7 @@ TEST_F(PrivateProfileTest, WritesToOddFilesLandWhereWindowsReadsThem) {
          bom + "[ADV]\n" + bom + "1=45\n1=12\n"},
         {"BOM in a header", "[" + bom + "ADV]\n1=45\n", "ADV", "1", "12",
          "[" + bom + "ADV]\n1=45\n\n[ADV]\n1=12\n"},
-        {"BOM starts a value", "[ADV]\n1=10\n", "ADV", "1", QStringLiteral("\uFEFF12"),
+        {"BOM starts a value", "[ADV]\n1=10\n", "ADV", "1", mark + "12",
          "[ADV]\n1=" + bom + "12\n"}};
     for (const auto& row : rows) {
         Write(row.before);
