@@ -143,9 +143,9 @@ inline QStringList CurveKeys() {
 }
 
 // The blanks that names and values lose at both ends, in the file and in the arguments, as
-// Windows drops them: spaces, tabs, vertical tabs and form feeds.
+// Windows drops them: spaces, tabs, vertical tabs, form feeds and Ctrl-Z.
 inline bool IsBlank(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f';
+    return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f' || c == u'\x1a';
 }
 
 inline QString WithoutBlanks(const QString& text) {

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,8 +16,9 @@
 
 namespace {
 
+// Ctrl-Z, the end mark of files written by DOS-era tools, counts as a blank wherever it stands.
 bool IsBlank(char16_t unit) {
-    return unit == u' ' || unit == u'\t' || unit == u'\v' || unit == u'\f';
+    return unit == u' ' || unit == u'\t' || unit == u'\v' || unit == u'\f' || unit == u'\x1a';
 }
 
 QString TrimBlanks(const QString& text) {
@@ -84,7 +86,7 @@ private:
     qsizetype SkipBlanks(qsizetype from, qsizetype to) const;
     qsizetype TrimEnd(qsizetype from, qsizetype to) const;
     QString Decode(qsizetype begin, qsizetype end) const;
-    QString DecodeTrimmed(qsizetype begin, qsizetype end) const;
+    QString DecodeName(qsizetype begin, qsizetype end) const;
     QByteArray Encode(const QString& text) const;
 
     std::optional<Line> LineAt(qsizetype begin) const;
@@ -110,10 +112,12 @@ bool StartsWith(const QByteArray& bytes, std::initializer_list<unsigned char> pr
     return true;
 }
 
+// A UTF-32 byte-order mark is read as Windows reads it: FF FE 00 00 as the mark of UTF-16 little
+// endian followed by a NUL, 00 00 FE FF as no mark at all. Either way every line of the rest then
+// starts with the upper bytes of a character (a NUL for any character below U+10000), never with
+// a blank, a bracket or a name: no header and no key is found, and new sections go after the
+// rest, in UTF-16 or in 8-bit text.
 std::optional<ProfileText> ProfileText::FromBytes(const QByteArray& bytes) {
-    // UTF-32 would pass for UTF-16 with a NUL first character; we do not read it.
-    if (StartsWith(bytes, {0xFF, 0xFE, 0x00, 0x00}) || StartsWith(bytes, {0x00, 0x00, 0xFE, 0xFF}))
-        return std::nullopt;
     if (StartsWith(bytes, {0xFF, 0xFE}))
         return ProfileText(bytes, Encoding::Utf16Le, 2);
     if (StartsWith(bytes, {0xFE, 0xFF}))
@@ -191,18 +195,24 @@ qsizetype ProfileText::TrimEnd(qsizetype from, qsizetype to) const {
     return to;
 }
 
+// A byte-order mark inside the file is a character like any other: it is part of the name or the
+// value it starts.
 QString ProfileText::Decode(qsizetype begin, qsizetype end) const {
-    if (FEncoding == Encoding::Utf8)
-        return QString::fromUtf8(FBytes.constData() + begin, end - begin);
+    if (FEncoding == Encoding::Utf8) {
+        QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+        return decoder(QByteArrayView(FBytes.constData() + begin, end - begin));
+    }
     QString text(static_cast<qsizetype>((end - begin) / 2), Qt::Uninitialized);
     for (qsizetype i = 0; i < text.size(); ++i)
         text[i] = QChar(UnitAt(begin + 2 * i));
     return text;
 }
 
-QString ProfileText::DecodeTrimmed(qsizetype begin, qsizetype end) const {
+// A name is what stands between its first and last non-blank characters, up to its first NUL:
+// the blanks before a NUL stay.
+QString ProfileText::DecodeName(qsizetype begin, qsizetype end) const {
     begin = SkipBlanks(begin, end);
-    return Decode(begin, TrimEnd(begin, end));
+    return Decode(begin, Find(u'\0', begin, TrimEnd(begin, end)));
 }
 
 QByteArray ProfileText::Encode(const QString& text) const {
@@ -262,7 +272,7 @@ std::optional<QString> ProfileText::SectionName(qsizetype first, const Line& lin
     const qsizetype close = FindLast(u']', nameBegin, line.contentEnd);
     if (close == line.contentEnd)
         return std::nullopt;
-    return DecodeTrimmed(nameBegin, close);
+    return DecodeName(nameBegin, close);
 }
 
 // One pass from the top that stops at the first key of that name in the first section of that
@@ -294,7 +304,7 @@ KeyPlace ProfileText::Locate(const QString& section, const QString& key) const {
         place.anchor = line;
         const qsizetype equals = Find(u'=', first, line->contentEnd);
         const qsizetype nameEnd = TrimEnd(first, equals);
-        if (SameName(Decode(first, nameEnd), key)) {
+        if (SameName(DecodeName(first, nameEnd), key)) {
             place.key = line;
             place.bare = equals == line->contentEnd;
             place.nameEnd = place.bare ? nameEnd : equals;

@@ -8,7 +8,8 @@
 // between its "[" and the line's last "]"; a line that starts with "[" and has no "]" is no
 // header. Lines before the first header form the unnamed section, read with an empty section
 // name. Section and key names match without regard to letter case or to blanks (spaces, tabs,
-// vertical tabs, form feeds) around them. Blanks around a value are dropped, a value ends at
+// vertical tabs, form feeds, Ctrl-Z) around them; a name in the file ends at its first NUL, and
+// blanks before that NUL stay part of it. Blanks around a value are dropped, a value ends at
 // its first NUL, and one pair of matching quotes (" or ') around it is dropped. Lines whose
 // first non-blank character is ";" or "#" are comments. Any other line without "=" is a bare
 // key name: it reads as missing and hides later lines of that name, and a write to that key
@@ -16,7 +17,10 @@
 // name within it, count, for reading and for writing alike.
 //
 // Encodings: UTF-8 with or without a byte-order mark, and UTF-16 (little or big endian) with
-// its byte-order mark; a stray last byte of a UTF-16 file belongs to no line and is kept. Lines
+// its byte-order mark; a stray last byte of a UTF-16 file belongs to no line and is kept. A
+// byte-order mark after the first is a character of the name or value it stands in. A file that
+// starts with a UTF-32 mark reads as Windows reads it, as UTF-16 little endian (FF FE 00 00) or
+// as 8-bit text (00 00 FE FF), in which no key is found; writes add their sections after it. Lines
 // end with LF, CR LF, CR CR LF or a lone CR; new lines end as the file's first line does. Files
 // larger than MaxProfileFileSize are not parsed: every key of such a file reads as its default
 // and every write to it fails.
@@ -41,7 +45,7 @@ QString GetPrivateProfileString(const QString& section, const QString& key, cons
 // directory are synced to disk.
 //
 // Returns false when nothing was written: the file is read-only (no write permission for the
-// caller, or no write bit at all), not a regular file, too large or in UTF-32; the file is
+// caller, or no write bit at all), not a regular file or too large; the file is
 // missing and its directory takes no new file; the disk is full; a name or the value contains
 // a line break or NUL; a key name contains "=" or starts like a header or comment; a section
 // name is empty or contains "]"; or only some of the three arguments are null.

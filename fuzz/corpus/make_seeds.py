@@ -98,6 +98,13 @@ FILES = {
         "[Zündung]\nWinkel=12°\n[ADV]\n1=10\nÜberdrehzahl=20000\n"
     ).encode(),
     "invalid-utf8.ini": b"[ADV]\n1=1\xff\xfe0\n2=\xc3(\n[RPM\xe2\x82]\n1=1000\n",
+    # Ctrl-Z, the end mark of DOS-era files, around names, values and a header.
+    "ctrl-z.ini": b"\x1a[ADV]\n1\x1a=10\n2=\x1a11\x1a\n3\x1a\n3=12\n[RPM]\n13=6500\x1a",
+    "nul-in-names.ini": b"[ADV\x00x]\n1\x00=10\n2 \x00=11\n3\x00\n[RPM\x00\n1=1000\n",
+    "utf32be-bom.ini": b"\x00\x00\xfe\xff" + saved().encode("utf-32-be"),
+    "bom-inside-utf8.ini": (
+        "\ufeff[ADV]\n\ufeff1=45\n2=\ufeff46\ufeff\n[\ufeffRPM]\n1=1000\n"
+    ).encode(),
 }
 
 # (file state, section, key, value, file): file states as the writer fuzzer reads its first byte.
@@ -128,6 +135,10 @@ WRITES = [
     ("3", "ADV", "1", "20", "saved-lf.ini"),
     ("8", "", "", "", "saved-lf.ini"),
     ("<", "ADV", "1", "20", "saved-lf.ini"),
+    ("0", "ADV", "3", "12", "ctrl-z.ini"),
+    ("0", "ADV", "2", "12", "nul-in-names.ini"),
+    ("0", "RPM", "1", "1000", "utf32be-bom.ini"),
+    ("0", "RPM", "1", "\ufeff1000", "bom-inside-utf8.ini"),
 ]
 
 INTEGERS = [

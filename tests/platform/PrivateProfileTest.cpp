@@ -46,13 +46,16 @@ TEST_F(PrivateProfileTest, ReadsNamesAndValuesTheWayTheyAreWritten) {
 }
 
 // Files as other programs and other systems leave them: each row reads the way the platform's
-// own functions read it.
+// own functions read it. Ctrl-Z (\032), the end mark of DOS-era files, is a blank; a UTF-8
+// byte-order mark (bom) after the file's first one is a character like any other.
 TEST_F(PrivateProfileTest, OddLineEndsBlanksNulBytesAndHeadersReadAsTheyDoOnWindows) {
     const QByteArray unnamed = "1=10\n[ADV]\n1=20\n";
+    const QByteArray bom = "\xEF\xBB\xBF";
+    const QString mark = QChar(0xFEFF);
     const struct {
         const char* what;
         QByteArray file;
-        const char *section, *key, *value;
+        QString section, key, value;
     } rows[] = {{"CRLF converted twice", "[ADV]\r\r\n1=10\r\r\n2=20\r\r\n", "ADV", "1", "10"},
                 {"lone CR in an LF file", "[ADV]\n1=10\r2=20\n", "ADV", "1", "10"},
                 {"after a lone CR", "[ADV]\n1=10\r2=20\n", "ADV", "2", "20"},
@@ -75,7 +78,32 @@ TEST_F(PrivateProfileTest, OddLineEndsBlanksNulBytesAndHeadersReadAsTheyDoOnWind
                 {"unnamed section", unnamed, "", "1", "10"},
                 {"... asked with a blank", unnamed, " ", "1", "10"},
                 {"... next to a named one", unnamed, "ADV", "1", "20"},
-                {"empty brackets come later", "[]\n1=10\n", "", "1", "<def>"}};
+                {"empty brackets come later", "[]\n1=10\n", "", "1", "<def>"},
+                {"Ctrl-Z ends the file", "[RPM]\n13=6500\032", "RPM", "13", "6500"},
+                {"... and goes on", "[RPM]\n13=6500\032\n14=7\n", "RPM", "14", "7"},
+                {"Ctrl-Z around names", "[ADV]\n\0321\032=\03210\032\n", "ADV", "1", "10"},
+                {"Ctrl-Z before a header", "\032[\032ADV\032]\n1=10\n", "ADV", "1", "10"},
+                {"... in the names asked for", "[ADV]\n1=10\n", "\032ADV", "1\032", "10"},
+                {"bare name and Ctrl-Z", "[ADV]\n1\032\n1=10\n", "ADV", "1", "<def>"},
+                {"... before a NUL stays", Bytes("[ADV]\n1=10\032\0x\n"), "ADV", "1", "10\032"},
+                {"NUL ends a key name", Bytes("[ADV]\n1\0=10\n"), "ADV", "1", "10"},
+                {"... what follows it too", Bytes("[ADV]\n1\0x=10\n1=20\n"), "ADV", "1", "10"},
+                {"... a bare one", Bytes("[ADV]\n1\0x\n1=10\n"), "ADV", "1", "<def>"},
+                {"... blanks before it stay", Bytes("[ADV]\n1 \0=10\n"), "ADV", "1", "<def>"},
+                {"... Ctrl-Z too", Bytes("[ADV]\n1\032\0=10\n"), "ADV", "1", "<def>"},
+                {"... at its start", Bytes("[ADV]\n \0001=10\n"), "ADV", "1", "<def>"},
+                {"NUL ends a section name", Bytes("[ADV\0x]\n1=10\n"), "ADV", "1", "10"},
+                {"... before the last bracket", Bytes("[ADV\0]x]\n1=10\n"), "ADV", "1", "10"},
+                {"... blanks before it stay", Bytes("[ADV \0x]\n1=10\n"), "ADV", "1", "<def>"},
+                {"... no bracket, no header", Bytes("[ADV\0\n1=10\n"), "ADV", "1", "<def>"},
+                {"BOM before a key", "[ADV]\n" + bom + "1=45\n", "ADV", "1", "<def>"},
+                {"... part of its name", bom + "[ADV]\n" + bom + "1=4\n", "ADV", mark + "1", "4"},
+                {"... after it", bom + "[ADV]\n1 " + bom + "=45\n", "ADV", "1", "<def>"},
+                {"BOM in a header", "[" + bom + "ADV]\n1=45\n", "ADV", "1", "<def>"},
+                {"... part of its name", bom + "[" + bom + "ADV]\n1=4\n", mark + "ADV", "1", "4"},
+                {"a second BOM hides a header", bom + bom + "[ADV]\n1=45\n", "ADV", "1", "<def>"},
+                {"BOM in a value", bom + "[ADV]\n1=" + bom + "4" + bom + "\n", "ADV", "1",
+                 mark + "4" + mark}};
     for (const auto& row : rows) {
         Write(row.file);
         EXPECT_EQ(Get(row.section, row.key), row.value) << row.what;
@@ -84,10 +112,12 @@ TEST_F(PrivateProfileTest, OddLineEndsBlanksNulBytesAndHeadersReadAsTheyDoOnWind
 
 // A write puts the key where the platform's functions will read it, in the file's own line ends.
 TEST_F(PrivateProfileTest, WritesToOddFilesLandWhereWindowsReadsThem) {
+    const QByteArray bom = "\xEF\xBB\xBF";
+    const QString mark = QChar(0xFEFF);
     const struct {
         const char* what;
         QByteArray before;
-        const char *section, *key, *value;
+        QString section, key, value;
         QByteArray after;
     } rows[] = {
         {"CR-only, new key", "[ADV]\r1=10\r", "ADV", "2", "20", "[ADV]\r1=10\r2=20\r"},
@@ -105,7 +135,23 @@ TEST_F(PrivateProfileTest, WritesToOddFilesLandWhereWindowsReadsThem) {
         {"bare name", "[ADV]\n1\n2=20\n", "ADV", "1", "5", "[ADV]\n1=5\n2=20\n"},
         {"bare name with blanks", "[ADV]\n\t1 \f\n1=10\n", "ADV", "1", "5", "[ADV]\n\t1=5\n1=10\n"},
         {"header without bracket", "[ADV\n1=10\n", "ADV", "1", "5", "[ADV\n1=10\n\n[ADV]\n1=5\n"},
-        {"double bracket", "[ADV]]\n1=10\n", "ADV", "1", "5", "[ADV]]\n1=10\n\n[ADV]\n1=5\n"}};
+        {"double bracket", "[ADV]]\n1=10\n", "ADV", "1", "5", "[ADV]]\n1=10\n\n[ADV]\n1=5\n"},
+        {"Ctrl-Z after a name", "[ADV]\n1\032=10\n", "ADV", "1", "12", "[ADV]\n1\032=12\n"},
+        {"Ctrl-Z before a header", "\032[ADV]\n1=10\n", "ADV", "2", "20",
+         "\032[ADV]\n1=10\n2=20\n"},
+        {"bare name and Ctrl-Z", "[ADV]\n1\032\n1=10\n", "ADV", "1", "5", "[ADV]\n1=5\n1=10\n"},
+        {"NUL after a name", Bytes("[ADV]\n1\0x=10\n"), "ADV", "1", "12",
+         Bytes("[ADV]\n1\0x=12\n")},
+        {"... after a blank", Bytes("[ADV]\n1 \0=10\n"), "ADV", "1", "12",
+         Bytes("[ADV]\n1 \0=10\n1=12\n")},
+        {"NUL in a header", Bytes("[ADV\0x]\n1=10\n"), "ADV", "2", "20",
+         Bytes("[ADV\0x]\n1=10\n2=20\n")},
+        {"BOM before a key", bom + "[ADV]\n" + bom + "1=45\n", "ADV", "1", "12",
+         bom + "[ADV]\n" + bom + "1=45\n1=12\n"},
+        {"BOM in a header", "[" + bom + "ADV]\n1=45\n", "ADV", "1", "12",
+         "[" + bom + "ADV]\n1=45\n\n[ADV]\n1=12\n"},
+        {"BOM starts a value", "[ADV]\n1=10\n", "ADV", "1", mark + "12",
+         "[ADV]\n1=" + bom + "12\n"}};
     for (const auto& row : rows) {
         Write(row.before);
         EXPECT_TRUE(Set(row.section, row.key, row.value)) << row.what;
@@ -133,6 +179,42 @@ TEST_F(PrivateProfileTest, AUtf16FileWithAStrayLastByteIsReadAndSaved) {
             EXPECT_TRUE(Set(row.section, row.key, row.value)) << what.toStdString();
             EXPECT_EQ(Read(), Utf16(row.after, littleEndian) + "A") << what.toStdString();
         }
+}
+
+// Windows takes a UTF-32 byte-order mark for UTF-16 (FF FE 00 00: little endian, first character
+// NUL) or for no mark at all (00 00 FE FF: 8-bit text), and finds no key in the rest. A write
+// adds its section at the end in that encoding.
+TEST_F(PrivateProfileTest, Utf32FilesReadAsDefaultsAndTakeWritesAtTheirEnd) {
+    const auto utf32 = [](const QString& text, bool littleEndian) -> QByteArray {
+        const QByteArray mark = littleEndian ? Bytes("\xFF\xFE\0\0") : Bytes("\0\0\xFE\xFF");
+        return mark + QStringEncoder(littleEndian ? QStringConverter::Utf32LE
+                                                  : QStringConverter::Utf32BE)(text);
+    };
+    const QString curve = "[ADV]\n1=10\n2=20\n";
+    const QString added = "[ADV]\n1=12\n\n[RPM]\n1=1000\n";
+    const struct {
+        const char* what;
+        QByteArray before, after;
+    } rows[] = {
+        {"little endian", utf32(curve, true),
+         utf32(curve, true) + Utf16("\n\n" + added, true).mid(2)},
+        {"... CR LF, which reads as CR", utf32("[ADV]\r\n1=10\r\n", true),
+         utf32("[ADV]\r\n1=10\r\n", true) +
+             Utf16(QString("\r\r" + added).replace(u'\n', u'\r'), true).mid(2)},
+        {"... mark alone", utf32("", true), utf32("", true) + Utf16("\n\n" + added, true).mid(2)},
+        {"big endian", utf32(curve, false), utf32(curve, false) + "\n" + added.toUtf8()},
+        {"... mark alone", utf32("", false), utf32("", false) + "\n\n" + added.toUtf8()}};
+    for (const auto& row : rows) {
+        Write(row.before);
+        for (const char* section : {"ADV", "RPM", ""})
+            for (const char* key : {"1", "2"})
+                EXPECT_EQ(Get(section, key), "<def>") << row.what << " " << section << "/" << key;
+        EXPECT_TRUE(Set("ADV", "1", "12")) << row.what;
+        EXPECT_TRUE(Set("RPM", "1", "1000")) << row.what;
+        EXPECT_EQ(Read(), row.after) << row.what;
+        EXPECT_EQ(Get("ADV", "1"), "12") << row.what;
+        EXPECT_EQ(Get("RPM", "1"), "1000") << row.what;
+    }
 }
 
 TEST_F(PrivateProfileTest, Utf16FilesWithByteOrderMarkReadAndKeepTheirEncoding) {
@@ -240,15 +322,10 @@ TEST_F(PrivateProfileTest, WritesThatWouldDamageTheFileAreRefused) {
             << row.section.toStdString() << "/" << row.key.toStdString();
     EXPECT_EQ(Read(), plain);
 
-    // A UTF-32 file and a file without any write bit.
-    const std::pair<QByteArray, mode_t> files[] = {{QByteArray("\xFF\xFE\0\0[\0\0\0", 8), 0644},
-                                                   {plain, 0444}};
-    for (const auto& [before, mode] : files) {
-        Write(before);
-        ASSERT_EQ(::chmod(Native().constData(), mode), 0);
-        EXPECT_FALSE(Set("A", "x", "2")) << before.toHex().constData();
-        EXPECT_EQ(Read(), before);
-    }
+    // A file without any write bit.
+    ASSERT_EQ(::chmod(Native().constData(), 0444), 0);
+    EXPECT_FALSE(Set("A", "x", "2"));
+    EXPECT_EQ(Read(), plain);
 }
 
 TEST_F(PrivateProfileTest, PlacesThatAreNotRegularFilesReadAsDefaultAndRefuseWrites) {
