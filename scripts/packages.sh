@@ -53,8 +53,7 @@ if [ -n "$removed" ]; then
         conflicting=$(removals "$p")
         [ -n "$conflicting" ] && echo "  $p conflicts with the installed" $conflicting >&2
     done
-    echo "Remove those packages (apt-get remove" $removed") or install the missing ones" \
-        "yourself, then run this again." >&2
+    echo "To go on, remove them first (as root: apt-get remove" $removed") and run this again." >&2
     exit 1
 fi
 

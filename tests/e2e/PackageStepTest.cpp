@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
               true,
               {},
               {"imagemagick conflicts with the installed graphicsmagick-imagemagick-compat",
-               "nothing was changed", "apt-get remove graphicsmagick-imagemagick-compat"}},
+               "nothing was changed", "apt-get remove graphicsmagick-imagemagick-compat)"}},
         TCase{
             "SudoPresentButRefused",
             {"bash NATIVE installed"},
