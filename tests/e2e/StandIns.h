@@ -69,7 +69,7 @@ public:
                             Root.filePath("calls") + "' ;;\nesac");
     }
 
-    void SudoAllows() { Fake("sudo", "[ \"$1\" = -n ] && shift\nexec \"$@\""); }
+    void SudoAllows() { Fake("sudo", "[ \"$1\" = -n ] && shift\n\"$@\""); }
     void SudoRefuses() {
         Fake("sudo", "echo 'sudo: a terminal is required to read the password' >&2\n"
                      "echo 'sudo: a password is required' >&2\nexit 1");
