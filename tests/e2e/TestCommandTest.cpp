@@ -17,16 +17,16 @@ namespace {
 const char* const StandInSetup = R"sh(#!/bin/bash
 cd "$(dirname "$0")/.."
 case $1 in
-all) dir=build spec=$ALL ;;
-sanitize) dir=build-sanitize spec=$SANITIZE ;;
+all) dir=build tests=$ALL ;;
+sanitize) dir=build-sanitize tests=$SANITIZE ;;
 esac
-[ "$spec" = broken ] && { echo "the stand-in build broke" >&2; exit 1; }
+[ "$tests" = broken ] && { echo "the stand-in build broke" >&2; exit 1; }
 mkdir -p "source-$1"
 {
     echo 'cmake_minimum_required(VERSION 3.20)'
     echo 'project(Stand NONE)'
     echo 'enable_testing()'
-    for t in $spec; do
+    for t in $tests; do
         case $t in
         pass*) echo "add_test(NAME $t COMMAND true)" ;;
         fail*) echo "add_test(NAME $t COMMAND false)" ;;
