@@ -1,25 +1,62 @@
 #!/usr/bin/env bash
-# Installs the Debian packages named on the command line that are not installed yet: as root
-# with apt-get, otherwise through sudo. With neither, it names the missing packages and how to
-# install them, and fails.
+# Installs the Debian packages named on the command line that are not installed yet for this
+# machine's own architecture: as root with apt-get, otherwise through sudo when sudo lets this
+# user in without a password. It never removes a package: when one that it would install
+# conflicts with an installed one, it names both, changes nothing and fails. A user who cannot
+# install is told, in one line, the missing packages and the command to run as root.
 set -euo pipefail
+
+# Each installed instance of a package as "ARCHITECTURE STATUS"; on a multi-arch machine a
+# package can be there for several architectures, and only the machine's own (or "all") counts.
+arch=$(dpkg --print-architecture)
+installed() {
+    local instance
+    while read -r instance; do
+        [ "$instance" = "$arch installed" ] || [ "$instance" = "all installed" ] && return 0
+    done < <(dpkg-query -W -f='${Architecture} ${db:Status-Status}\n' "$1" 2>/dev/null)
+    return 1
+}
 
 missing=()
 for p in "$@"; do
-    [ "$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null)" = installed ] || missing+=("$p")
+    installed "$p" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+install=(apt-get install --no-install-recommends "${missing[@]}")
 if [ "$EUID" -eq 0 ]; then
     as_root=()
-elif command -v sudo >/dev/null 2>&1; then
-    as_root=(sudo)
+elif command -v sudo >/dev/null 2>&1 && sudo -n true >/dev/null 2>&1; then
+    as_root=(sudo -n)
 else
-    echo "Missing Debian packages: ${missing[*]};" \
-        "install them as root with: apt-get install ${missing[*]}" >&2
+    echo "Missing Debian packages: ${missing[*]}; install them as root with: ${install[*]}" >&2
     exit 1
 fi
+
 echo "Installing the missing Debian packages (this can take several minutes): ${missing[*]}"
-"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get update -qq ||
+    { echo "The package lists could not be updated: installing needs Debian's archive." >&2; exit 1; }
+
+# The packages that installing would remove, as apt-get's dry run names them ("Remv NAME ...").
+removals() {
+    local word name rest
+    LC_ALL=C apt-get -s install --no-install-recommends "$@" 2>/dev/null |
+        while read -r word name rest; do
+            [ "$word" = Remv ] && echo "$name"
+        done
+    return 0
+}
+removed=$(removals "${missing[@]}")
+if [ -n "$removed" ]; then
+    echo "Installing the missing packages would remove installed ones; nothing was changed." >&2
+    for p in "${missing[@]}"; do
+        conflicting=$(removals "$p")
+        [ -n "$conflicting" ] && echo "  $p conflicts with the installed" $conflicting >&2
+    done
+    echo "To go on, remove them first (as root: apt-get remove" $removed") and run this again." >&2
+    exit 1
+fi
+
+# --no-remove: should apt still find a package to remove, it stops instead.
 "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    apt-get install -y -qq --no-remove --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,26 +1,38 @@
 #!/usr/bin/env bash
-# Builds the editor and starts it. On a machine with no display, it starts the editor under a
-# private Xvfb instead, saves a screenshot of its window, prints the screenshot's path, ends the
-# editor and returns.
+# Builds the editor and starts it. On a machine with no display, or whose display does not
+# answer, it starts the editor under a private Xvfb instead, saves a screenshot of its window,
+# prints the screenshot's path, ends the editor and returns.
+#
+#   scripts/run.sh          installs what is missing, builds the editor in ./build (or in
+#                           $VARNOTEL_BUILD_DIR) and starts it
+#   scripts/run.sh --help   this text
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VARNOTEL_BUILD_DIR:-build}
 
-has_display() {
-    [ -n "${DISPLAY:-}" ] || return 1
-    # Without xdpyinfo, trust $DISPLAY; with it, make sure the display answers.
-    ! command -v xdpyinfo >/dev/null 2>&1 || xdpyinfo >/dev/null 2>&1
-}
-
-if has_display; then headless=; else headless=headless; fi
+usage() { sed -n '6,8s/^# \{0,1\}//p' "$0"; }
+if [ $# -gt 0 ]; then
+    case "$1" in
+    -h | --help) usage; exit 0 ;;
+    *) usage >&2; exit 2 ;;
+    esac
+fi
 
 # VARNOTEL_SKIP_BUILD=1 runs what is already built, without installing or building anything.
-if [ -z "${VARNOTEL_SKIP_BUILD:-}" ]; then
-    scripts/setup.sh editor $headless
+setup() { [ -n "${VARNOTEL_SKIP_BUILD:-}" ] || scripts/setup.sh editor "$@"; }
+
+# A display counts only once it has answered: a stale forwarded display or a container's
+# leftover $DISPLAY would make the editor abort on start.
+if [ -n "${DISPLAY:-}" ]; then
+    setup display
+    if xdpyinfo >/dev/null 2>&1; then
+        exec "$build/varnotel"
+    fi
+    why="The display $DISPLAY does not answer"
+else
+    why="No display"
 fi
-if [ -z "$headless" ]; then
-    exec "$build/varnotel"
-fi
-echo "No display: the editor runs under Xvfb for a screenshot of its window."
+setup headless
+echo "$why: the editor runs under Xvfb for a screenshot of its window."
 exec scripts/xsession.sh --screenshot "$(realpath -m "$build/varnotel-screenshot.png")" \
     "$build/varnotel"

@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, then configures and builds in ./build (or in
 # $VARNOTEL_BUILD_DIR).
-#   scripts/setup.sh editor            the editor alone
-#   scripts/setup.sh editor headless   the editor and what it needs to run under Xvfb
+#   scripts/setup.sh editor [display] [headless]
+#                                      the editor alone; with "display", also the tool that checks
+#                                      that a display answers; with "headless", also what the
+#                                      editor needs to run under Xvfb
 #   scripts/setup.sh all               everything: the editor, its tools, tests and benchmarks
 #   scripts/setup.sh sanitize          the unit and widget tests and the fuzz targets, with clang
 #                                      under the sanitizers, in ./build-sanitize (the build
 #                                      folder's name and "-sanitize")
+# The editor's build looks for no test, benchmark or fuzzing package at all (VARNOTEL_TESTS=OFF),
+# so that nothing else installed on the machine can change it; the other two configure the tests
+# in the same build folder, with every package they need installed first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VARNOTEL_BUILD_DIR:-build}
@@ -14,6 +19,8 @@ build=${VARNOTEL_BUILD_DIR:-build}
 # fonts-dejavu-core: the face that has the narrow no-break space of French digit groups.
 editor=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-wine fonts-liberation
         fonts-dejavu-core)
+# xdpyinfo (x11-utils): whether the display in $DISPLAY answers.
+display=(x11-utils)
 headless=(xvfb xdotool imagemagick)
 # The tests also check the install target and the Debian package with the desktop's own tools,
 # and stand in for a screen reader through Qt's private Gui API; they run the unit tests and fuzz
@@ -22,11 +29,19 @@ headless=(xvfb xdotool imagemagick)
 tests=(libgtest-dev libgmock-dev libbenchmark-dev x11-utils desktop-file-utils appstream lintian
        dpkg-dev file librsvg2-bin qt6-base-private-dev clang libclang-rt-dev llvm)
 
-options=()
+usage() { sed -n '4,15s/^# \{0,1\}//p' "$0"; }
+options=(-DVARNOTEL_TESTS=ON)
 case "${1-}" in
 editor)
     packages=("${editor[@]}")
-    [ "${2-}" = headless ] && packages+=("${headless[@]}")
+    for extra in "${@:2}"; do
+        case "$extra" in
+        display) packages+=("${display[@]}") ;;
+        headless) packages+=("${headless[@]}") ;;
+        *) usage >&2; exit 2 ;;
+        esac
+    done
+    options=(-DVARNOTEL_TESTS=OFF)
     targets=(--target varnotel)
     ;;
 all)
@@ -36,12 +51,16 @@ all)
 sanitize)
     packages=("${editor[@]}" "${tests[@]}")
     build=$build-sanitize
-    options=(-DCMAKE_CXX_COMPILER=clang++ -DVARNOTEL_SANITIZE=ON -DVARNOTEL_FUZZ=ON
-             -DVARNOTEL_BENCH=OFF)
+    options+=(-DCMAKE_CXX_COMPILER=clang++ -DVARNOTEL_SANITIZE=ON -DVARNOTEL_FUZZ=ON
+              -DVARNOTEL_BENCH=OFF)
     targets=(--target varnotel_unit_tests varnotel_fuzzers)
     ;;
+-h | --help)
+    usage
+    exit 0
+    ;;
 *)
-    sed -n '4,9s/^# \{0,1\}//p' "$0" >&2
+    usage >&2
     exit 2
     ;;
 esac

@@ -2,6 +2,7 @@
 // step, as a newcomer meets them: they return by themselves, say what went wrong, and leave
 // nothing running.
 
+#include "StandIns.h"
 #include "support/Process.h"
 
 #include <QDir>
@@ -111,6 +112,47 @@ TEST_F(HeadlessRun, AnEditorThatDiesIsReportedWithItsStatusAndOutput) {
     ExpectNothingLeftRunning();
 }
 
+// A display number that no X server serves: no lock, no socket file and no abstract socket.
+QString UnservedDisplay() {
+    QFile unix("/proc/net/unix");
+    unix.open(QIODevice::ReadOnly);
+    const QString sockets = QString::fromLocal8Bit(unix.readAll());
+    for (int n = 93;; ++n) {
+        const QString socket = "/tmp/.X11-unix/X" + QString::number(n);
+        if (!QFile::exists(QString("/tmp/.X%1-lock").arg(n)) && !QFile::exists(socket) &&
+            !sockets.contains(QRegularExpression("@" + socket + "\\b")))
+            return ":" + QString::number(n);
+    }
+}
+
+TEST_F(HeadlessRun, ADisplayThatDoesNotAnswerIsSaidInOneLineAndTheEditorRunsUnderXvfb) {
+    // The whole command as a newcomer runs it, with every package missing to a package step that
+    // installs nothing, and a build that builds nothing: the real editor is already there.
+    TStandIns machine;
+    machine.AptGet();
+    machine.SudoAllows();
+    machine.Fake("cmake", "exit 0");
+    ASSERT_TRUE(QFile::link(VARNOTEL_EXE, Build.filePath("varnotel")));
+    QProcessEnvironment env = machine.Env(QProcessEnvironment::systemEnvironment());
+    env.remove("QT_QPA_PLATFORM");
+    env.insert("VARNOTEL_BUILD_DIR", Build.path());
+    const QString display = UnservedDisplay();
+    env.insert("DISPLAY", display);
+
+    const TRun run = Run(Scripts + "run.sh", {}, env);
+    ASSERT_TRUE(run.Finished) << "the run script did not return";
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    // The tool that tells whether the display answers comes with the run command itself.
+    const QStringList installs = machine.Changes();
+    EXPECT_FALSE(installs.filter(QRegularExpression("^apt-get install .* x11-utils\\b")).isEmpty())
+        << installs.join('\n').toStdString();
+    EXPECT_EQ(run.Out.count("The display " + display + " does not answer"), 1)
+        << run.Out.toStdString();
+    EXPECT_TRUE(QFile::exists(Build.filePath("varnotel-screenshot.png"))) << run.Err.toStdString();
+    EXPECT_FALSE(run.Err.contains("could not connect to display")) << run.Err.toStdString();
+    ExpectNothingLeftRunning();
+}
+
 using XSessionHelper = ScriptRun;
 
 TEST_F(XSessionHelper, AWindowThatNeverAppearsEndsTheEditorAndWhatItStarted) {
@@ -162,42 +204,6 @@ TEST_F(XSessionHelper, ServesTheEditorUntilItsInputCloses) {
     EXPECT_TRUE(report.contains(QRegularExpression("^display :\\d+\\npid \\d+\\nwindow \\d+\\n")))
         << report.toStdString();
     ExpectNothingLeftRunning();
-}
-
-TEST(PackageStep, WithoutRootOrSudoNamesTheMissingPackagesInOneLineAndFails) {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root to run the step as an ordinary user";
-    // An ordinary user whose PATH has dpkg-query but no sudo, running a copy of the step that
-    // the user can read wherever the checkout is.
-    QTemporaryDir bin;
-    ASSERT_TRUE(QFile::link("/usr/bin/dpkg-query", bin.filePath("dpkg-query")));
-    ASSERT_TRUE(QFile::copy(Scripts + "packages.sh", bin.filePath("packages.sh")));
-    QFile::setPermissions(bin.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
-                                          QFileDevice::ReadOther | QFileDevice::ExeOther);
-    auto asUser = [&](const QStringList& packages) {
-        QProcess p;
-        QProcessEnvironment env;
-        env.insert("PATH", bin.path());
-        p.setProcessEnvironment(env);
-        p.start("/usr/bin/setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
-                                                "/bin/bash", bin.filePath("packages.sh")} +
-                                        packages);
-        p.waitForFinished(30000);
-        return std::make_pair(p.exitCode(), QString::fromLocal8Bit(p.readAllStandardError() +
-                                                                   p.readAllStandardOutput()));
-    };
-
-    const auto [failed, message] = asUser({"coreutils", "varnotel-no-such-package", "bash"});
-    EXPECT_NE(failed, 0);
-    EXPECT_EQ(message.count('\n'), 1) << message.toStdString();
-    EXPECT_TRUE(message.contains("varnotel-no-such-package")) << message.toStdString();
-    EXPECT_TRUE(message.contains("apt-get install varnotel-no-such-package"))
-        << message.toStdString();
-    EXPECT_FALSE(message.contains("coreutils")) << "an installed package is not missing";
-
-    const auto [installed, quiet] = asUser({"coreutils", "bash"});
-    EXPECT_EQ(installed, 0);
-    EXPECT_EQ(quiet, QString());
 }
 
 } // namespace
