@@ -119,7 +119,8 @@ std::optional<THeldPlace> HoldPlace(const QString& fileName) {
             if (++links > MaxLinks || !MayFollow(folder.Get(), status))
                 return std::nullopt;
             const std::optional<QByteArray> target = LinkTarget(entry.Get(), status.st_size);
-            if (!target || target->endsWith('/'))
+            // A link that ends in "/" leads to a folder; only the file's own name cannot.
+            if (!target || (last && target->endsWith('/')))
                 return std::nullopt;
             PrependComponents(*target, names);
             if (target->startsWith('/'))

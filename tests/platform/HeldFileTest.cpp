@@ -151,7 +151,7 @@ TEST_F(HeldFileTest, ALinkLeadsSavesAndLoadsToTheFileTheKernelReaches) {
              t.MakeDir("w");
              t.Put("o/x.ini", Old);
              t.Put("w/x.ini", Old);
-             t.SymLink("../o/deep", "w/dd");
+             t.SymLink("../o/deep/", "w/dd");
              t.SymLink("dd/../x.ini", "w/t.ini");
          },
          "w", "o/x.ini"},
