@@ -45,10 +45,12 @@ QString GetPrivateProfileString(const QString& section, const QString& key, cons
 //
 // Returns false when nothing was written: the file is read-only (no write permission for the
 // caller, or no write bit at all), not a regular file, too large or in UTF-32; the file is
-// missing and its directory takes no new file; a link on the way may not be followed; the
-// file was changed for another while it was written; another writer held the lock too long; the
-// disk is full; a name or the value contains a line break or NUL; a key name contains "=" or starts
-// like a header or comment; a section name is empty or contains "]"; or only some of the three
-// arguments are null.
+// missing and its directory takes no new file; the disk is full; a name or the value contains
+// a line break or NUL; a key name contains "=" or starts like a header or comment; a section
+// name is empty or contains "]"; or only some of the three arguments are null.
+//
+// It also returns false, having written nothing, when a link on the way may not be followed,
+// when the file was changed for another while it was written, or when another writer held the
+// folder's lock for seconds.
 bool WritePrivateProfileString(const QString* section, const QString* key, const QString* value,
                                const QString& fileName);
