@@ -1,5 +1,6 @@
 #include "platform/FileReplacement.h"
 
+#include <QByteArrayList>
 #include <QRandomGenerator>
 
 #include <algorithm>

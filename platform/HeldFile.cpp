@@ -1,5 +1,6 @@
 #include "platform/HeldFile.h"
 
+#include <QByteArrayList>
 #include <QFile>
 
 #include <algorithm>
