@@ -1,3 +1,4 @@
+#include "BenchPlatform.h"
 #include "editor/Fonts.h"
 #include "editor/Unit1.h"
 
@@ -11,23 +12,6 @@
 #include <memory>
 
 namespace {
-
-struct TBenchPlatform {
-    struct : IMessageBox {
-        void Show(QWidget*, const QString&, const QString&) override {}
-    } MessageBox;
-    struct : IUrlOpener {
-        void Open(const QString&) override {}
-    } UrlOpener;
-    struct : IPointerQuery {
-        QPoint ScreenPos() const override { return Pos; }
-        QPoint Pos;
-    } PointerQuery;
-    struct : IBeep {
-        void Beep() override {}
-    } Beep;
-    TPlatform Services() { return {&MessageBox, &UrlOpener, &PointerQuery, &Beep}; }
-};
 
 // Puts the window, not shown, on the screen with the given device pixel ratio (the benchmarks'
 // offscreen platform has screens of ratio 1 and 2), so that its chart draws at that ratio.

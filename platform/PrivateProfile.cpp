@@ -374,93 +374,73 @@ std::optional<QByteArray> ProfileText::WithValue(const QString& section, const Q
     return Spliced(FBodyEnd, FBodyEnd, tail);
 }
 
-QByteArray NativePath(const QString& fileName) {
-    return QFile::encodeName(fileName);
-}
-
-// Only regular files are opened: a FIFO or a device could block or never end.
-std::optional<QByteArray> ReadRegularFile(const QString& fileName, const struct stat& status) {
-    if (!S_ISREG(status.st_mode) || status.st_size > MaxProfileFileSize)
+// Only regular files are read: a FIFO or a device could block or never end.
+std::optional<QByteArray> ReadRegularFile(const TOpenedFile& file) {
+    if (file.Status.st_size > MaxProfileFileSize)
         return std::nullopt;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    // Read to the end in pieces: the file may have grown since it was looked at. A piece asks
-    // for no more than what is left of the file (and one byte more, to see it grew): a read
-    // sets aside as much memory as it asks for, and a curve file is a few hundred bytes.
-    constexpr qint64 PieceSize = qint64(1) << 20;
-    QByteArray bytes;
-    bytes.reserve(static_cast<qsizetype>(status.st_size));
-    for (;;) {
-        const qint64 left = std::max<qint64>(status.st_size - bytes.size(), 0);
-        const QByteArray piece = file.read(std::min(PieceSize, left + 1));
-        if (piece.isEmpty())
-            break;
-        bytes += piece;
-        if (bytes.size() > MaxProfileFileSize)
-            return std::nullopt;
-    }
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    return ReadWholeFile(file.File.Get(), file.Status.st_size, MaxProfileFileSize);
 }
 
 std::optional<ProfileText> ReadProfile(const QString& fileName) {
-    struct stat status {};
-    if (::stat(NativePath(fileName).constData(), &status) != 0)
+    const std::optional<THeldPlace> place = HoldPlace(fileName);
+    if (!place)
         return std::nullopt;
-    const std::optional<QByteArray> bytes = ReadRegularFile(fileName, status);
+    const TOpenResult opened = OpenRegularFile(*place, O_RDONLY);
+    if (!opened.File)
+        return std::nullopt;
+    const std::optional<QByteArray> bytes = ReadRegularFile(*opened.File);
     if (!bytes)
         return std::nullopt;
     return ProfileText::FromBytes(*bytes);
 }
 
 // A file nobody may write counts as read-only even for root, who would otherwise replace it.
-bool IsWritable(const QString& fileName, const struct stat& status) {
+// Our own right to write it was checked when it was opened for writing.
+bool IsWritable(const struct stat& status) {
     const mode_t anyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
-    return (status.st_mode & anyWrite) != 0 &&
-           ::access(NativePath(fileName).constData(), W_OK) == 0;
+    return (status.st_mode & anyWrite) != 0;
 }
 
 struct ExistingFile {
     QByteArray bytes;
-    std::optional<struct stat> status;
+    // Open for reading and writing; none for a file not yet there.
+    std::optional<TOpenedFile> file;
 };
 
 // The current content of a file about to be written, empty for a file not yet there, or
 // nothing when the file must not be written.
-std::optional<ExistingFile> ReadForUpdate(const QString& fileName) {
-    struct stat status {};
-    if (::stat(NativePath(fileName).constData(), &status) != 0) {
-        if (errno == ENOENT)
-            return ExistingFile{};
+std::optional<ExistingFile> ReadForUpdate(const THeldPlace& place) {
+    TOpenResult opened = OpenRegularFile(place, O_RDWR);
+    if (opened.Outcome == TOpenOutcome::Absent)
+        return ExistingFile{};
+    if (!opened.File || !IsWritable(opened.File->Status))
         return std::nullopt;
-    }
-    if (!IsWritable(fileName, status))
-        return std::nullopt;
-    std::optional<QByteArray> bytes = ReadRegularFile(fileName, status);
+    std::optional<QByteArray> bytes = ReadRegularFile(*opened.File);
     if (!bytes)
         return std::nullopt;
-    return ExistingFile{std::move(*bytes), status};
+    return ExistingFile{std::move(*bytes), std::move(opened.File)};
 }
 
-bool SyncPath(const QByteArray& path, int flags) {
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | flags);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
-// Each write already reaches the disk before its rename; syncing the directory makes the
-// renames themselves durable.
+// Each write already reaches the disk before its rename; syncing the folder of the file makes
+// the renames themselves durable. A save ends with this request, so this is where the
+// temporary files of saves that were killed are looked for: once per save, not once per key.
 bool FlushProfile(const QString& fileName) {
+    const std::optional<THeldPlace> place = HoldPlace(fileName);
+    if (!place)
+        return false;
+    const TFileDescriptor folder = OpenFolder(*place);
+    if (!folder.IsOpen())
+        return false;
+    {
+        const TFolderLock lock(folder);
+        if (lock.Taken())
+            RemoveStaleTemporaries(folder.Get(), place->Name);
+    }
     bool synced = true;
-    struct stat status {};
-    if (::stat(NativePath(fileName).constData(), &status) == 0 && S_ISREG(status.st_mode))
-        synced = SyncPath(NativePath(fileName), O_NONBLOCK);
-    return SyncPath(NativePath(QFileInfo(fileName).path()), O_DIRECTORY) && synced;
+    if (const TOpenResult opened = OpenRegularFile(*place, O_RDONLY); opened.File)
+        synced = ::fsync(opened.File->File.Get()) == 0;
+    ReachFileStep(TFileStep::SyncingFolder, folder.Get());
+    return ::fsync(folder.Get()) == 0 && synced;
 }
 
 bool IsValidSection(const QString& section) {
@@ -496,7 +476,16 @@ bool WritePrivateProfileString(const QString* section, const QString* key, const
     if (!IsValidSection(sectionName) || !IsValidKey(keyName) || HasLineBreakOrNul(*value))
         return false;
 
-    const std::optional<ExistingFile> existing = ReadForUpdate(fileName);
+    // The file is found once, and its folder stays locked from the read to the replacement,
+    // so that two editors saving at once never lose each other's keys.
+    const std::optional<THeldPlace> place = HoldPlace(fileName);
+    if (!place)
+        return false;
+    const TFileDescriptor folder = OpenFolder(*place);
+    const TFolderLock lock(folder);
+    if (!lock.Taken())
+        return false;
+    const std::optional<ExistingFile> existing = ReadForUpdate(*place);
     if (!existing)
         return false;
     const std::optional<ProfileText> text = ProfileText::FromBytes(existing->bytes);
@@ -505,7 +494,7 @@ bool WritePrivateProfileString(const QString* section, const QString* key, const
     const std::optional<QByteArray> updated = text->WithValue(sectionName, keyName, *value);
     if (!updated)
         return false;
-    if (existing->status && *updated == existing->bytes)
+    if (existing->file && *updated == existing->bytes)
         return true;
-    return ReplaceFileContent(fileName, *updated, existing->status);
+    return ReplaceFileContent(*place, *updated, existing->file ? &*existing->file : nullptr);
 }

@@ -37,17 +37,24 @@ QString GetPrivateProfileString(const QString& section, const QString& key, cons
 // already present keeps its line; a missing key goes after the last key line of its section;
 // a missing section goes at the end of the file; a missing file is created (UTF-8, LF line
 // ends). Text that would end right before the stray last byte of a UTF-16 file gets a line
-// end, so that the byte cannot join it. The file is replaced whole, keeping its owner, group
-// and permissions as far as the caller may, or written in place where it cannot or must not be
-// replaced (see ReplaceFileContent).
+// end, so that the byte cannot join it. The name is resolved once, as the kernel follows it
+// (see HoldPlace), and the file's folder stays locked from the read to the replacement, so
+// that two writers never lose each other's keys. The file is replaced whole, keeping its
+// owner, group, permissions, access control list and other attributes as far as the caller
+// may, or written in place where it cannot or must not be replaced (see ReplaceFileContent).
 //
-// With all three of section, key and value null, this is a flush request: the file and its
-// directory are synced to disk.
+// With all three of section, key and value null, this is a flush request: the file and the
+// folder it is in are synced to disk, and the temporary files that killed writes of the file
+// left there are removed.
 //
 // Returns false when nothing was written: the file is read-only (no write permission for the
 // caller, or no write bit at all), not a regular file or too large; the file is
 // missing and its directory takes no new file; the disk is full; a name or the value contains
 // a line break or NUL; a key name contains "=" or starts like a header or comment; a section
 // name is empty or contains "]"; or only some of the three arguments are null.
+//
+// It also returns false, having written nothing, when a link on the way may not be followed,
+// when the file was changed for another while it was written, or when another writer held the
+// folder's lock for seconds.
 bool WritePrivateProfileString(const QString* section, const QString* key, const QString* value,
                                const QString& fileName);

@@ -5,9 +5,13 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
 #include <functional>
 #include <map>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -243,6 +247,63 @@ TEST_F(CurveFile, SaveKeepsWhatElseTheFileHolds) {
     Save();
     EXPECT_EQ(ReadFile(),
               before + QByteArray("\n" + SavedFile(LayoutAdv, LayoutRpm)).replace("\n", "\r\n"));
+}
+
+// Names as the kernel has them, bytes that are not UTF-8 included.
+std::vector<QByteArray> NamesIn(const char* folder) {
+    std::vector<QByteArray> names;
+    DIR* entries = ::opendir(folder);
+    while (const dirent* entry = entries ? ::readdir(entries) : nullptr)
+        names.emplace_back(entry->d_name);
+    if (entries)
+        ::closedir(entries);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Save writes the file the kernel reaches through the links, Load reads that same file, and a
+// save removes what a killed save left beside it. The window works in the folder "w".
+TEST_F(CurveFile, SaveAndLoadThroughALinkReachTheFileTheLinkLeadsTo) {
+    const struct {
+        const char* what;
+        std::vector<std::pair<const char*, const char*>> links;
+        const char *folder, *target;
+    } rows[] = {
+        {"a name that is not UTF-8", {{"courbe-\xe9.ini", FileName}}, ".", "courbe-\xe9.ini"},
+        {"a linked folder and ..",
+         {{"../o/deep", "dd"}, {"dd/../x.ini", FileName}},
+         "../o",
+         "../o/x.ini"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Restart();
+        ASSERT_TRUE(QDir().mkpath("o/deep") && QDir().mkdir("w") && QDir::setCurrent("w"));
+        for (const auto& [target, name] : row.links)
+            ASSERT_EQ(::symlink(target, name), 0);
+        const QByteArray staleName = QByteArray(row.target).split('/').last() + ".varnotel-Ab12Cd";
+        const QByteArray stale = QByteArray(row.folder) + "/" + staleName;
+        for (const QByteArray& made : {QByteArray(row.target), stale})
+            ASSERT_EQ(::close(::open(made.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644)), 0);
+        std::vector<QByteArray> expected = NamesIn(row.folder);
+        expected.erase(std::find(expected.begin(), expected.end(), staleName));
+        const std::vector<QByteArray> here = NamesIn(".");
+        Save();
+        EXPECT_EQ(Messages(), QStringList());
+        QFile target;
+        ASSERT_TRUE(target.open(::open(row.target, O_RDONLY | O_CLOEXEC), QIODevice::ReadOnly,
+                                QFileDevice::AutoCloseHandle));
+        EXPECT_EQ(target.readAll(), SavedFile(LayoutAdv, LayoutRpm));
+        EXPECT_EQ(NamesIn(row.folder), expected);
+        if (std::string(row.folder) != ".") {
+            EXPECT_EQ(NamesIn("."), here);
+        }
+        Adv(1)->SetValue(20);
+        Load();
+        EXPECT_EQ(Adv(1)->Value(), 10);
+        ASSERT_EQ(::unlink(row.target), 0); // Qt cannot name it
+        ASSERT_TRUE(QDir::setCurrent(FDir.path()));
+        ASSERT_TRUE(QDir("w").removeRecursively() && QDir("o").removeRecursively());
+    }
 }
 
 } // namespace

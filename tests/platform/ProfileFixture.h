@@ -49,6 +49,10 @@ protected:
              const QString& name = "t.ini") const {
         return WritePrivateProfileString(&section, &key, &value, Path(name));
     }
+    // What a save ends with: the request to flush the file.
+    bool Flush(const QString& name = "t.ini") const {
+        return WritePrivateProfileString(nullptr, nullptr, nullptr, Path(name));
+    }
     QString Get(const QString& section, const QString& key, const QString& name = "t.ini",
                 int size = 2048) const {
         return GetPrivateProfileString(section, key, "<def>", size, Path(name));

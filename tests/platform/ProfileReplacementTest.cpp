@@ -195,7 +195,8 @@ TEST_F(ProfileReplacementTest, ASymbolicLinkStaysALinkToTheNewCurve) {
 }
 
 // Only a regular file with exactly the name a save gives its temporary file, that no save in
-// progress holds, is left over from a save that never finished.
+// progress holds, is left over from a save that never finished. They are looked for once per
+// save, when it ends with its flush, not at each of its writes.
 TEST_F(ProfileReplacementTest, ASaveRemovesTheTemporaryFilesOfUnfinishedSavesAndNothingElse) {
     Write("[ADV]\n1=5\n");
     const QStringList stale = {"t.ini.varnotel-Ab12Cd", "t.ini.varnotel-000000"};
@@ -217,7 +218,10 @@ TEST_F(ProfileReplacementTest, ASaveRemovesTheTemporaryFilesOfUnfinishedSavesAnd
     for (const QString& name : stale)
         expected.removeOne(name);
 
+    const QStringList before = Entries();
     EXPECT_TRUE(Set("ADV", "1", "6"));
+    EXPECT_EQ(Entries(), before);
+    EXPECT_TRUE(Flush());
     ::close(live);
     EXPECT_EQ(Entries(), expected);
     EXPECT_EQ(Read(), "[ADV]\n1=6\n");
@@ -231,6 +235,7 @@ TEST_F(ProfileReplacementTest, WhatASaveKilledWhileWritingLeavesTheNextSaveRemov
     EXPECT_EQ(InChild(SmallDisk(true), [&] { return Set("A", "key1", "changed"); }), -1);
     EXPECT_EQ(Read(), before);
     EXPECT_TRUE(Set("A", "key2", "changed"));
+    EXPECT_TRUE(Flush());
     EXPECT_EQ(Entries(), QStringList{"t.ini"});
     EXPECT_EQ(Get("A", "key2"), "changed");
 }
