@@ -35,20 +35,13 @@ if [ -z "$mode" ] || [ $# -eq 0 ] || ! [[ $timeout =~ ^[0-9]+$ ]] || ! [[ $scale
     exit 2
 fi
 
+# shellcheck source=scripts/session-common.sh
+. "$(dirname "$0")/session-common.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnotel-waylandsession.XXXXXX") || exit 1
 compositor=
 program=
 group=
 
-stop() {
-    local i
-    kill -TERM "$@" 2>/dev/null || return 0
-    for ((i = 0; i < 50; i++)); do
-        kill -0 "$@" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    kill -KILL "$@" 2>/dev/null
-}
 cleanup() {
     trap '' INT TERM HUP
     [ -n "$group" ] && stop -- "-$group"
@@ -60,12 +53,6 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
-
-# As in xsession.sh: the wait builtin, which a trapped signal interrupts at once.
-run() {
-    "$@" &
-    wait $!
-}
 
 fail() {
     echo "waylandsession: $1" >&2
@@ -79,17 +66,6 @@ fail() {
     fi
     exit 1
 }
-
-describe_exit() {
-    if [ "$1" -gt 128 ]; then
-        echo "was killed by signal $(($1 - 128))"
-    else
-        echo "exited with status $1"
-    fi
-}
-
-deadline=$((${EPOCHREALTIME//[!0-9]/} + timeout * 1000000))
-expired() { [ "${EPOCHREALTIME//[!0-9]/}" -ge $deadline ]; }
 
 # The compositor's own folder (its runtime directory, configuration and log), which it must
 # own; and a runtime directory of the caller's own for the editor and the tools.

@@ -1,12 +1,13 @@
 #pragma once
 
-// The chart on a picture of the main window: where it lies in the window, and the centres of
-// its yellow marker discs.
+// The chart on a picture of the main window: where it lies in the window, the centres of its
+// yellow marker discs, and its grid at twice the density.
 
 #include <QImage>
 #include <QPointF>
 #include <QRect>
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace e2e {
@@ -59,6 +60,21 @@ inline std::vector<QPointF> MarkerCentres(const QImage& window) {
     std::sort(centres.begin(), centres.end(),
               [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
     return centres;
+}
+
+// At two device pixels per pixel the chart is drawn at that density, not stretched: its grid
+// line of 5 degrees (y = 260 of the chart, whose top left corner is at `chart` on the picture)
+// fills two whole device rows in its own colour, between rows of the background.
+inline void ExpectGridAtTwiceTheDensity(const QImage& shot, QPoint chart) {
+    const QRgb background = shot.pixel(chart + QPoint(600, 517));
+    const QRgb grid = shot.pixel(chart + QPoint(600, 519));
+    EXPECT_LT(qGray(grid), qGray(background));
+    for (int x = 400; x < 800; x += 7) {
+        EXPECT_EQ(shot.pixel(chart + QPoint(x, 518)), background) << x;
+        EXPECT_EQ(shot.pixel(chart + QPoint(x, 519)), grid) << x;
+        EXPECT_EQ(shot.pixel(chart + QPoint(x, 520)), grid) << x;
+        EXPECT_EQ(shot.pixel(chart + QPoint(x, 521)), background) << x;
+    }
 }
 
 } // namespace e2e
