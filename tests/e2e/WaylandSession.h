@@ -32,6 +32,11 @@ public:
     // painted window and plugs in the input devices; false, with the compositor's and the
     // editor's account of what went wrong, when any of it fails.
     bool Start(const QString& workDir, QString* reason, int scale = 1) {
+        if (QString(VARNOTEL_WAYLAND_INPUT).isEmpty()) {
+            *reason = "the tests were built without their Wayland input client: install "
+                      "libwayland-dev and libxkbcommon-dev (scripts/setup.sh all does)";
+            return false;
+        }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "SWAYSOCK"})
             env.remove(name);
