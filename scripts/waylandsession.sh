@@ -142,6 +142,9 @@ while :; do
     [ -n "$probe" ] && [ "$probe" = "$previous" ] && [ "$colours" -gt 16 ] && break
     previous=$probe
     kill -0 "$program" 2>/dev/null || fail "the editor ended before its window was painted."
+    # The headless backend keeps its output's buffers in shared memory.
+    grep -q 'Failed to allocate buffer' "$work/compositor/sway.log" 2>/dev/null &&
+        fail "the compositor cannot allocate its output's buffers (no /dev/shm?)."
     expired && fail "the editor's window was not painted within $timeout s."
     run sleep 0.2
 done
