@@ -144,7 +144,11 @@ void TCustomChart::DrawBackWall() {
 TChart::TChart(QWidget* parent) : QWidget(parent), TCustomChart(std::make_unique<TSmoothCanvas>()) {
     InstallChartAccessibility();
     SetAutoRepaint(false);
-    // The full draw covers every pixel, so the window is never erased first.
+    // The full draw covers every pixel, so the window is never erased first and nothing
+    // behind the chart is painted before it. Qt then takes the chart's pixels in the window's
+    // buffer as kept whenever something around it repaints; where the window system hands
+    // the window a new, empty buffer, the chart follows its window's request for a new frame
+    // (WatchWindow).
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
     // A tab stop that Qt must not focus on a click: Qt would move the focus before the press
@@ -179,7 +183,33 @@ bool TChart::event(QEvent* event) {
     // Polished once, just before it is first shown: the layout has set its cursor by then.
     if (event->type() == QEvent::Polish)
         FOriginalCursor = cursor();
+    // Shown, or moved into another window: its native window exists by the time it shows.
+    if (event->type() == QEvent::Show || event->type() == QEvent::ParentChange)
+        WatchWindow();
     return QWidget::event(event);
+}
+
+// Qt's Wayland client gives a window a new, empty buffer when the frame around it changes (the
+// compositor hands the frame to the client or takes it back) and then asks the window for a
+// new frame. Qt Widgets answers that request by repainting the window, but leaves out the
+// children that paint all their pixels themselves, as if the buffer still held them: the
+// chart would show what lies behind the window until its next draw. So the chart repaints
+// with every such request; its image is kept, and the paint only copies it.
+void TChart::WatchWindow() {
+    QWindow* native = window()->windowHandle();
+    if (native == FWatchedWindow)
+        return;
+    if (FWatchedWindow)
+        FWatchedWindow->removeEventFilter(this);
+    FWatchedWindow = native;
+    if (native)
+        native->installEventFilter(this);
+}
+
+bool TChart::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == FWatchedWindow && event->type() == QEvent::UpdateRequest && isVisible())
+        update();
+    return QWidget::eventFilter(watched, event);
 }
 
 // A draw that fails has ended its painters before the error is reported.

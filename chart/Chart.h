@@ -6,7 +6,9 @@
 #include "chart/Series.h"
 
 #include <QCursor>
+#include <QPointer>
 #include <QWidget>
+#include <QWindow>
 #include <functional>
 #include <memory>
 #include <string>
@@ -109,6 +111,7 @@ public:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -126,6 +129,7 @@ protected:
     TColor SystemColorRGB(int index) const override;
 
 private:
+    void WatchWindow();
     void FollowDevicePixelRatio();
     void Press(QMouseEvent* event, TShiftState extraShift);
     bool Reaches(QPoint pos) const;
@@ -142,4 +146,6 @@ private:
     QCursor FOriginalCursor{Qt::PointingHandCursor};
     // The description assistive technology was last told about.
     QString FAnnouncedDescription;
+    // The native window the chart is shown in, whose requests for a new frame it follows.
+    QPointer<QWindow> FWatchedWindow;
 };

@@ -28,6 +28,10 @@ headless=(xvfb xdotool imagemagick)
 # (libclang-rt-dev) and llvm-symbolizer (llvm) for readable reports.
 tests=(libgtest-dev libgmock-dev libbenchmark-dev x11-utils desktop-file-utils appstream lintian
        dpkg-dev file librsvg2-bin qt6-base-private-dev clang libclang-rt-dev llvm)
+# The end-to-end tests on Wayland: Qt's Wayland plugin, a headless compositor (sway) and its
+# screenshot tool (grim), and the client libraries of the tests' own virtual pointer and
+# keyboard (libwayland-dev, with wayland-scanner, and libxkbcommon-dev).
+tests+=(qt6-wayland sway grim libwayland-dev libxkbcommon-dev)
 
 usage() { sed -n '4,15s/^# \{0,1\}//p' "$0"; }
 options=(-DVARNOTEL_TESTS=ON)

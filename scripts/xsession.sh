@@ -36,22 +36,13 @@ if [ -z "$mode" ] || { [ "$mode" = screenshot ] && [ -z "$shot" ]; } || [ $# -eq
     exit 2
 fi
 
+# shellcheck source=scripts/session-common.sh
+. "$(dirname "$0")/session-common.sh"
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnotel-xsession.XXXXXX") || exit 1
 xvfb=
 program=
 group=
 
-# Ends a process or a whole process group ("-- -PGID"), giving it a few seconds to end on
-# SIGTERM before it is killed.
-stop() {
-    local i
-    kill -TERM "$@" 2>/dev/null || return 0
-    for ((i = 0; i < 50; i++)); do
-        kill -0 "$@" 2>/dev/null || return 0
-        sleep 0.1
-    done
-    kill -KILL "$@" 2>/dev/null
-}
 cleanup() {
     trap '' INT TERM HUP
     [ -n "$group" ] && stop -- "-$group"
@@ -63,15 +54,6 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
-
-# Runs a command and waits for it with the wait builtin, which a trapped signal interrupts at
-# once. While bash waits for a command in the foreground, or for a command substitution, it
-# can defer a signal to that command's end or lose it outright (an interrupt arriving as a
-# command substitution ends is dropped), and the session would outlive its interrupt.
-run() {
-    "$@" &
-    wait $!
-}
 
 fail() {
     echo "xsession: $1" >&2
@@ -85,18 +67,6 @@ fail() {
     fi
     exit 1
 }
-
-describe_exit() {
-    if [ "$1" -gt 128 ]; then
-        echo "was killed by signal $(($1 - 128))"
-    else
-        echo "exited with status $1"
-    fi
-}
-
-# In microseconds since the epoch, whatever the locale's decimal separator.
-deadline=$((${EPOCHREALTIME//[!0-9]/} + timeout * 1000000))
-expired() { [ "${EPOCHREALTIME//[!0-9]/}" -ge $deadline ]; }
 
 # -noreset: an X server resets whenever its last client leaves, and refuses connections while
 # it does. The searches for the window come and go before the editor connects, so without it

@@ -6,14 +6,19 @@
 #include "support/QtInput.h"
 
 #include <QApplication>
+#include <QBackingStore>
+#include <QElapsedTimer>
 #include <QGlyphRun>
 #include <QImage>
 #include <QLocale>
+#include <QPainter>
 #include <QPixmap>
 #include <QRawFont>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -243,6 +248,67 @@ TEST_F(ChartPixels, LabelsUseTheSeparatorsOfTheUsersLocale) {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(french.Decimal, ",");
     EXPECT_NE(french.Thousands, ",");
+}
+
+// The window's buffer as Qt Widgets painted it (the offscreen platform keeps it in an image).
+QImage WindowBuffer(QWidget& window) {
+    QPaintDevice* device = window.backingStore()->paintDevice();
+    return device->devType() == QInternal::Image
+               ? static_cast<QImage*>(device)->convertToFormat(QImage::Format_RGB32)
+               : QImage();
+}
+
+// Fills the window's buffer with one colour, as a new buffer from the window system starts:
+// nothing that Qt painted before is in it.
+void EmptyBuffer(QWidget& window, QColor colour) {
+    QBackingStore* store = window.backingStore();
+    store->beginPaint(QRegion(window.rect()));
+    QPainter painter(store->paintDevice());
+    painter.fillRect(window.rect(), colour);
+    painter.end();
+    store->endPaint();
+}
+
+bool WaitFor(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+// The window system hands the window a new, empty buffer (Qt's Wayland client does when the
+// frame around the window changes) and asks it for a new frame: the chart is in that frame,
+// in its first window and after it moved into another one.
+TEST(ChartInAWindow, IsInTheFrameAWindowIsAskedForAfterANewBuffer) {
+    QWidget first;
+    QWidget second;
+    auto* chart = new TChart(&first);
+    ConfigureLikeMainWindow(*chart);
+    AddCurve(*chart, InitialCurve);
+    const QRect place(14, 20, 972, 450);
+    for (QWidget* window : {&first, &second}) {
+        SCOPED_TRACE(window == &first ? "first window" : "second window");
+        window->resize(1000, 480);
+        chart->setParent(window);
+        chart->setGeometry(place);
+        chart->show();
+        window->show();
+        ASSERT_TRUE(WaitFor([&] { return window->windowHandle()->isExposed(); }));
+        chart->Repaint();
+        const QImage drawn = static_cast<const TSmoothCanvas*>(chart->Canvas())
+                                 ->Image()
+                                 .convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(WindowBuffer(*window).copy(place), drawn);
+
+        EmptyBuffer(*window, Qt::magenta);
+        window->windowHandle()->requestUpdate();
+        // The rest of the window is painted again, and the chart with it.
+        ASSERT_TRUE(
+            WaitFor([&] { return WindowBuffer(*window).pixel(5, 5) != qRgb(255, 0, 255); }));
+        EXPECT_EQ(WindowBuffer(*window).copy(place), drawn);
+        window->hide();
+    }
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "e2e/ChartMarkers.h"
 #include "e2e/XSession.h"
 
 #include <QSettings>
@@ -7,57 +8,10 @@
 
 namespace {
 
-constexpr QPoint ChartOrigin{195, 42};
-constexpr QRect ChartArea{195, 42, 972, 450};
+using e2e::ChartOrigin;
+using e2e::MarkerCentres;
+
 constexpr QPoint SaveButton{1089 + 37, 11 + 12};
-
-bool IsMarkerYellow(QRgb c) {
-    return qRed(c) > 200 && qGreen(c) > 200 && qBlue(c) < 90;
-}
-
-// Centres of the yellow marker discs on a picture of the window, left to right, in chart
-// pixels. A disc is centred on the corner point between four pixels, so the centre of its
-// pixels lies half a pixel up and left of the point itself.
-std::vector<QPointF> MarkerCentres(const QImage& window) {
-    std::vector<std::vector<QPoint>> blobs;
-    std::vector<std::vector<int>> label(window.width(), std::vector<int>(window.height(), -1));
-    for (int x = ChartArea.left(); x <= ChartArea.right(); ++x) {
-        for (int y = ChartArea.top(); y <= ChartArea.bottom(); ++y) {
-            if (label[x][y] >= 0 || !IsMarkerYellow(window.pixel(x, y)))
-                continue;
-            std::vector<QPoint> blob;
-            std::vector<QPoint> open{{x, y}};
-            label[x][y] = static_cast<int>(blobs.size());
-            while (!open.empty()) {
-                const QPoint p = open.back();
-                open.pop_back();
-                blob.push_back(p);
-                for (const QPoint d : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
-                    const QPoint q = p + d;
-                    if (ChartArea.contains(q) && label[q.x()][q.y()] < 0 &&
-                        IsMarkerYellow(window.pixel(q))) {
-                        label[q.x()][q.y()] = label[x][y];
-                        open.push_back(q);
-                    }
-                }
-            }
-            blobs.push_back(blob);
-        }
-    }
-    std::vector<QPointF> centres;
-    for (const auto& blob : blobs) {
-        if (blob.size() < 8)
-            continue;
-        QPointF sum;
-        for (const QPoint& p : blob)
-            sum += QPointF(p);
-        centres.push_back(sum / static_cast<double>(blob.size()) - QPointF(ChartOrigin) +
-                          QPointF(0.5, 0.5));
-    }
-    std::sort(centres.begin(), centres.end(),
-              [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
-    return centres;
-}
 
 int SavedValue(const QString& file, const QString& section, int key) {
     QSettings ini(file, QSettings::IniFormat);

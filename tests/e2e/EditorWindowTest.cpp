@@ -1,3 +1,4 @@
+#include "e2e/ChartMarkers.h"
 #include "e2e/XSession.h"
 
 #include <QRgb>
@@ -103,17 +104,7 @@ TEST(EditorWindowAtRatioTwo, IsDrawnAtTheScreensDensity) {
     EXPECT_EQ(x.WindowGeometry().size(), QSize(2 * 1175, 2 * 548));
     const QImage shot = x.Screenshot(dir.filePath("window.png"));
     ASSERT_EQ(shot.size(), QSize(2 * 1175, 2 * 548));
-    // The chart starts at (195, 42); its grid line of 5 degrees lies on y = 260.
-    const QPoint chart(2 * 195, 2 * 42);
-    const QRgb background = shot.pixel(chart + QPoint(600, 517));
-    const QRgb grid = shot.pixel(chart + QPoint(600, 519));
-    EXPECT_LT(qGray(grid), qGray(background));
-    for (int x = 400; x < 800; x += 7) {
-        EXPECT_EQ(shot.pixel(chart + QPoint(x, 518)), background) << x;
-        EXPECT_EQ(shot.pixel(chart + QPoint(x, 519)), grid) << x;
-        EXPECT_EQ(shot.pixel(chart + QPoint(x, 520)), grid) << x;
-        EXPECT_EQ(shot.pixel(chart + QPoint(x, 521)), background) << x;
-    }
+    e2e::ExpectGridAtTwiceTheDensity(shot, e2e::ChartOrigin * 2);
 }
 
 } // namespace

@@ -168,6 +168,20 @@ TEST_F(XSessionHelper, AWindowThatNeverAppearsEndsTheEditorAndWhatItStarted) {
     ExpectNothingLeftRunning();
 }
 
+// Its Wayland counterpart ends the compositor as well, and says what the compositor said.
+TEST_F(XSessionHelper, AWaylandWindowThatNeverAppearsEndsTheEditorAndTheCompositor) {
+    FakeEditor("echo 'no window today'\nsleep 600 &\nsleep 600");
+    const TRun run = Run(Scripts + "waylandsession.sh",
+                         {"--timeout", "3", "--serve", Build.filePath("varnotel")});
+    ASSERT_TRUE(run.Finished);
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Err.contains("window did not appear within 3 s")) << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.contains("no window today")) << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.contains("the compositor's messages")) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.isEmpty()) << run.Out.toStdString();
+    ExpectNothingLeftRunning();
+}
+
 TEST_F(XSessionHelper, AnInterruptEndsEverythingItStarted) {
     const QString started = Build.filePath("started");
     FakeEditor("touch '" + started + "'\nsleep 600 &\nsleep 600");

@@ -226,6 +226,11 @@ TEST_F(DebianPackage, DependsOnTheFontsAndOnTheLibrariesItLinks) {
             << package.toStdString() << " in " << Field("Depends").toStdString();
 }
 
+// Installed with it by default, so that the editor is a native client of a Wayland desktop.
+TEST_F(DebianPackage, RecommendsQtsWaylandPlugin) {
+    EXPECT_EQ(Field("Recommends"), "qt6-wayland");
+}
+
 TEST_F(DebianPackage, HoldsWhatTheInstallTargetInstalls) {
     QStringList contents;
     for (const QString& line : RunProgram("dpkg-deb", {"--contents", Deb()}).Out.split('\n')) {
