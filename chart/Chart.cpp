@@ -80,6 +80,22 @@ TShiftState ShiftState(const QMouseEvent& event) {
     return shift | InputDeviceShift(event.device());
 }
 
+// The release of a held button will not reach the widget: a modal window takes the input,
+// the window loses activation, another grab takes the pointer, or the widget goes away or is
+// disabled. For the capture that counts as a release elsewhere.
+bool LosesMouse(const QEvent& event) {
+    switch (event.type()) {
+    case QEvent::WindowBlocked:
+    case QEvent::WindowDeactivate:
+    case QEvent::UngrabMouse:
+    case QEvent::Hide:
+    case QEvent::EnabledChange:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool IsArrowKey(int key) {
     return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
 }
@@ -179,6 +195,8 @@ bool TChart::event(QEvent* event) {
     // Polished once, just before it is first shown: the layout has set its cursor by then.
     if (event->type() == QEvent::Polish)
         FOriginalCursor = cursor();
+    if (LosesMouse(*event))
+        FCaptured = false;
     return QWidget::event(event);
 }
 

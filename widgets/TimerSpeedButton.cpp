@@ -2,6 +2,7 @@
 
 #include "platform/ErrorReport.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -174,9 +175,42 @@ void TTimerSpeedButton::leaveEvent(QEvent*) {
 }
 
 void TTimerSpeedButton::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange)
+    if (event->type() == QEvent::EnabledChange) {
+        if (!isEnabled())
+            LoseMouse();
         update();
+    }
     QWidget::changeEvent(event);
+}
+
+bool TTimerSpeedButton::event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::WindowBlocked:
+    case QEvent::WindowDeactivate:
+    case QEvent::UngrabMouse:
+    case QEvent::Hide:
+        LoseMouse();
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+void TTimerSpeedButton::LoseMouse() {
+    if (FRepeatTimer)
+        FRepeatTimer->stop();
+    FCaptured = false;
+    FDragging = false;
+    SetDrawnPressed(false);
+}
+
+bool TTimerSpeedButton::MouseTakenElsewhere() const {
+    const QWidget* grabber = QWidget::mouseGrabber();
+    if (grabber && grabber != this)
+        return true;
+    const QWidget* popup = QApplication::activePopupWidget();
+    return popup && popup != window();
 }
 
 void TTimerSpeedButton::ArmRepeatTimer() {
@@ -190,6 +224,11 @@ void TTimerSpeedButton::ArmRepeatTimer() {
 }
 
 void TTimerSpeedButton::TimerExpired() {
+    // Some takeovers of the pointer tell the arrow nothing; the next tick notices them.
+    if (FCaptured && MouseTakenElsewhere()) {
+        LoseMouse();
+        return;
+    }
     FRepeatTimer->setInterval(RepeatPause);
     if (!FDown || !FCaptured)
         return;

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPointingDevice>
 #include <QWheelEvent>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -183,6 +184,64 @@ TEST_F(ChartMouse, TheCaptureOutlivesAFailingHandlerButNotAReleaseElsewhere) {
     M.Move(Chart, {-30, 100});
     EXPECT_TRUE(Moves.empty());
 }
+
+// A way for the mouse to go elsewhere during a left drag without a release reaching the
+// chart, and the way it comes back.
+struct TCaptureLoss {
+    const char* Name;
+    std::function<void(TChart&, QWidget& modal, QWidget& elsewhere)> Take;
+    std::function<void(TChart&, QWidget& modal)> Give;
+};
+
+void PrintTo(const TCaptureLoss& loss, std::ostream* os) {
+    *os << loss.Name;
+}
+
+class ChartLosesTheMouse : public ChartMouse, public ::testing::WithParamInterface<TCaptureLoss> {};
+
+// Whatever took the mouse ended the capture as a release would: with the left button still
+// down, a move that Qt hands the chart from outside it is no longer the editor's, while moves
+// over the chart still are.
+TEST_P(ChartLosesTheMouse, AndTheCaptureEndsAsAtARelease) {
+    QWidget modal;
+    QWidget elsewhere;
+    Hover({50, 100});
+    M.Press(Chart, {50, 100});
+    M.Move(Chart, {-30, 100});
+    ASSERT_EQ(Moves, (std::vector<TMove>{{ssLeft, -30, 100}}));
+    GetParam().Take(*Chart, modal, elsewhere);
+    GetParam().Give(*Chart, modal);
+    ASSERT_TRUE(ShowActive(Window));
+    Moves.clear();
+    for (const QPoint pos : {QPoint(-40, 100), QPoint(60, 100), QPoint(450, 100)}) {
+        QMouseEvent move(QEvent::MouseMove, pos, Chart->mapToGlobal(pos), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Chart, &move);
+    }
+    EXPECT_EQ(Moves, (std::vector<TMove>{{ssLeft, 60, 100}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Situations, ChartLosesTheMouse,
+    ::testing::Values(
+        TCaptureLoss{"ModalBoxOpens",
+                     [](TChart&, QWidget& modal, QWidget&) {
+                         modal.setWindowModality(Qt::ApplicationModal);
+                         modal.show();
+                     },
+                     [](TChart&, QWidget& modal) { modal.hide(); }},
+        TCaptureLoss{
+            "WindowLosesActivation",
+            [](TChart&, QWidget&, QWidget& elsewhere) { ASSERT_TRUE(ShowActive(elsewhere)); },
+            [](TChart&, QWidget&) {}},
+        TCaptureLoss{"TheChartIsHidden", [](TChart& chart, QWidget&, QWidget&) { chart.hide(); },
+                     [](TChart& chart, QWidget&) { chart.show(); }},
+        TCaptureLoss{"TheChartIsDisabled",
+                     [](TChart& chart, QWidget&, QWidget&) { chart.setEnabled(false); },
+                     [](TChart& chart, QWidget&) { chart.setEnabled(true); }}),
+    [](const ::testing::TestParamInfo<TCaptureLoss>& info) {
+        return std::string(info.param.Name);
+    });
 
 TEST_F(ChartMouse, EveryPressReachesTheEditorBeforeTheChartTakesTheFocus) {
     for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
