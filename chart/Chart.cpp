@@ -196,7 +196,7 @@ bool TChart::event(QEvent* event) {
     if (event->type() == QEvent::Polish)
         FOriginalCursor = cursor();
     if (LosesMouse(*event))
-        FCaptured = false;
+        SetCaptured(false);
     return QWidget::event(event);
 }
 
@@ -241,14 +241,14 @@ void TChart::Press(QMouseEvent* event, TShiftState extraShift) {
     // With no other button down, a capture still marked here ended with a release that went
     // to another window (a modal box opened during a drag, say).
     if (event->buttons() == event->button())
-        FCaptured = false;
+        SetCaptured(false);
     const QPoint pos = event->position().toPoint();
     if (!Reaches(pos))
         return;
     // Captured before the editor sees the press, so that a handler that fails still leaves
     // the drag's moves with the chart.
     if (*button == mbLeft)
-        FCaptured = true;
+        SetCaptured(true);
     if (OnMouseDown)
         OnMouseDown(this, *button, ShiftState(*event) | extraShift, pos.x(), pos.y());
     if (TakesFocusOnPress())
@@ -271,7 +271,26 @@ void TChart::mouseReleaseEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    FCaptured = false;
+    SetCaptured(false);
+}
+
+// While the chart holds the mouse, a release that another widget gets (a popup or another
+// grab took the pointer) ends the capture as one reaching the chart would.
+void TChart::SetCaptured(bool captured) {
+    if (captured == FCaptured)
+        return;
+    FCaptured = captured;
+    if (captured)
+        qApp->installEventFilter(this);
+    else
+        qApp->removeEventFilter(this);
+}
+
+bool TChart::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease && watched != this && watched->isWidgetType() &&
+        event->spontaneous() && ChartButton(static_cast<QMouseEvent*>(event)->button()))
+        SetCaptured(false);
+    return false;
 }
 
 // The wheel neither scrolls nor zooms the chart, and it must not scroll anything behind it.

@@ -119,6 +119,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void leaveEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void DoOnAfterDraw() override;
 
     void InvalidateWindow() override;
@@ -127,6 +128,7 @@ protected:
 
 private:
     void FollowDevicePixelRatio();
+    void SetCaptured(bool captured);
     void Press(QMouseEvent* event, TShiftState extraShift);
     bool Reaches(QPoint pos) const;
     bool TakesFocusOnPress() const;
