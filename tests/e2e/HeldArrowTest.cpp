@@ -50,7 +50,7 @@ TEST(HeldArrow, StopsWhenAMessageBoxTakesTheMouse) {
     QElapsedTimer held;
     held.start();
     x.ButtonDown();
-    QThread::msleep(500);
+    QThread::msleep(800); // a few steps, also on a busy machine
     x.Keys({"shift+Tab", "space"});
     while (VisibleWindows(x) < 2 && held.elapsed() < 20000)
         QThread::msleep(20);
