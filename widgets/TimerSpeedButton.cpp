@@ -122,7 +122,7 @@ void TTimerSpeedButton::DrawFocusRect(QPainter& painter) const {
 
 void TTimerSpeedButton::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        FCaptured = true;
+        SetCaptured(true);
         FDragging = true;
         if (OnLeftMouseDown)
             OnLeftMouseDown();
@@ -154,7 +154,7 @@ void TTimerSpeedButton::mouseMoveEvent(QMouseEvent* event) {
 void TTimerSpeedButton::mouseReleaseEvent(QMouseEvent* event) {
     if (FRepeatTimer)
         FRepeatTimer->stop();
-    FCaptured = false;
+    SetCaptured(false);
     if (event->button() == Qt::LeftButton && FDragging) {
         FDragging = false;
         SetDrawnPressed(false);
@@ -200,9 +200,28 @@ bool TTimerSpeedButton::event(QEvent* event) {
 void TTimerSpeedButton::LoseMouse() {
     if (FRepeatTimer)
         FRepeatTimer->stop();
-    FCaptured = false;
+    SetCaptured(false);
     FDragging = false;
     SetDrawnPressed(false);
+}
+
+// While the arrow holds the mouse, a release that another widget gets (a popup or another
+// grab took the pointer, if only for a moment) ends the hold.
+void TTimerSpeedButton::SetCaptured(bool captured) {
+    if (captured == FCaptured)
+        return;
+    FCaptured = captured;
+    if (captured)
+        qApp->installEventFilter(this);
+    else
+        qApp->removeEventFilter(this);
+}
+
+bool TTimerSpeedButton::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease && watched != this && watched->isWidgetType() &&
+        event->spontaneous())
+        LoseMouse();
+    return false;
 }
 
 bool TTimerSpeedButton::MouseTakenElsewhere() const {

@@ -58,8 +58,10 @@ protected:
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void SetCaptured(bool captured);
     // The mouse went elsewhere without a release reaching the arrow: a modal window took the
     // input, the window lost activation, another widget or a popup took the pointer, or the
     // arrow went away. It ends the hold as a release outside the arrow would.

@@ -132,6 +132,14 @@ INSTANTIATE_TEST_SUITE_P(
                       TMouseLoss{"AnotherWidgetGrabsTheMouse",
                                  [](TScene& s) { s.Other.grabMouse(); },
                                  [](TScene& s) { s.Other.releaseMouse(); }},
+                      // Taken and given back between two steps; the release went to the grabber.
+                      TMouseLoss{"AnotherWidgetGrabsTheMouseForAMoment",
+                                 [](TScene& s) {
+                                     s.Other.grabMouse();
+                                     Mouse().Click(&s.Other, {5, 5}, Qt::RightButton);
+                                     s.Other.releaseMouse();
+                                 },
+                                 [](TScene&) {}},
                       TMouseLoss{"APopupOpens",
                                  [](TScene& s) {
                                      s.Popup.addAction("Item");
