@@ -80,6 +80,22 @@ TShiftState ShiftState(const QMouseEvent& event) {
     return shift | InputDeviceShift(event.device());
 }
 
+// The release of a held button will not reach the widget: a modal window takes the input,
+// the window loses activation, another grab takes the pointer, or the widget goes away or is
+// disabled. For the capture that counts as a release elsewhere.
+bool LosesMouse(const QEvent& event) {
+    switch (event.type()) {
+    case QEvent::WindowBlocked:
+    case QEvent::WindowDeactivate:
+    case QEvent::UngrabMouse:
+    case QEvent::Hide:
+    case QEvent::EnabledChange:
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool IsArrowKey(int key) {
     return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
 }
@@ -186,6 +202,8 @@ bool TChart::event(QEvent* event) {
     // Shown, or moved into another window: its native window exists by the time it shows.
     if (event->type() == QEvent::Show || event->type() == QEvent::ParentChange)
         WatchWindow();
+    if (LosesMouse(*event))
+        SetCaptured(false);
     return QWidget::event(event);
 }
 
@@ -204,12 +222,6 @@ void TChart::WatchWindow() {
     FWatchedWindow = native;
     if (native)
         native->installEventFilter(this);
-}
-
-bool TChart::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == FWatchedWindow && event->type() == QEvent::UpdateRequest && isVisible())
-        update();
-    return QWidget::eventFilter(watched, event);
 }
 
 // A draw that fails has ended its painters before the error is reported.
@@ -253,14 +265,14 @@ void TChart::Press(QMouseEvent* event, TShiftState extraShift) {
     // With no other button down, a capture still marked here ended with a release that went
     // to another window (a modal box opened during a drag, say).
     if (event->buttons() == event->button())
-        FCaptured = false;
+        SetCaptured(false);
     const QPoint pos = event->position().toPoint();
     if (!Reaches(pos))
         return;
     // Captured before the editor sees the press, so that a handler that fails still leaves
     // the drag's moves with the chart.
     if (*button == mbLeft)
-        FCaptured = true;
+        SetCaptured(true);
     if (OnMouseDown)
         OnMouseDown(this, *button, ShiftState(*event) | extraShift, pos.x(), pos.y());
     if (TakesFocusOnPress())
@@ -283,7 +295,31 @@ void TChart::mouseReleaseEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    FCaptured = false;
+    SetCaptured(false);
+}
+
+// While the chart holds the mouse, a release that another widget gets (a popup or another
+// grab took the pointer) ends the capture as one reaching the chart would.
+void TChart::SetCaptured(bool captured) {
+    if (captured == FCaptured)
+        return;
+    FCaptured = captured;
+    if (captured)
+        qApp->installEventFilter(this);
+    else
+        qApp->removeEventFilter(this);
+}
+
+// Two watches share this filter: the window's requests for a new frame (WatchWindow), and,
+// while the chart holds the mouse, the releases that other widgets get (SetCaptured).
+bool TChart::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == FWatchedWindow && event->type() == QEvent::UpdateRequest && isVisible())
+        update();
+    else if (FCaptured && event->type() == QEvent::MouseButtonRelease && watched != this &&
+             watched->isWidgetType() && event->spontaneous() &&
+             ChartButton(static_cast<QMouseEvent*>(event)->button()))
+        SetCaptured(false);
+    return false;
 }
 
 // The wheel neither scrolls nor zooms the chart, and it must not scroll anything behind it.

@@ -131,6 +131,7 @@ protected:
 private:
     void WatchWindow();
     void FollowDevicePixelRatio();
+    void SetCaptured(bool captured);
     void Press(QMouseEvent* event, TShiftState extraShift);
     bool Reaches(QPoint pos) const;
     bool TakesFocusOnPress() const;

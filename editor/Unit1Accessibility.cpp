@@ -1,5 +1,6 @@
 #include "editor/Unit1.h"
 
+#include <QAccessibleWidget>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLocale>
@@ -19,10 +20,24 @@ QString PointText(double rpm, double degrees) {
         .arg(LocaleNumber(rpm), LocaleNumber(degrees), degrees == 1 ? "degree" : "degrees");
 }
 
+// The main window is a frame, which Qt names by its title, so that a screen reader can say
+// which window the focus is in; a plain widget would be an unnamed pane.
+QAccessibleInterface* Form1AccessibleFactory(const QString& className, QObject* object) {
+    if (className != QLatin1String("TForm1"))
+        return nullptr;
+    auto* form = qobject_cast<TForm1*>(object);
+    return form ? new QAccessibleWidget(form, QAccessible::Window) : nullptr;
+}
+
 } // namespace
 
 // What a screen reader says for each control, beyond what the controls say themselves.
 void TForm1::DescribeForAssistiveTechnology() {
+    static const bool installed = [] {
+        QAccessible::installFactory(Form1AccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
     Chart1->setAccessibleName("Ignition advance curve");
     Chart1->AccessibleDescriptionText = [this] { return CurveDescription(); };
     for (int k = 1; k <= static_cast<int>(std::size(SpinEditRPM)); ++k) {

@@ -2,6 +2,7 @@
 
 #include "platform/ErrorReport.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -121,7 +122,7 @@ void TTimerSpeedButton::DrawFocusRect(QPainter& painter) const {
 
 void TTimerSpeedButton::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
-        FCaptured = true;
+        SetCaptured(true);
         FDragging = true;
         if (OnLeftMouseDown)
             OnLeftMouseDown();
@@ -153,7 +154,7 @@ void TTimerSpeedButton::mouseMoveEvent(QMouseEvent* event) {
 void TTimerSpeedButton::mouseReleaseEvent(QMouseEvent* event) {
     if (FRepeatTimer)
         FRepeatTimer->stop();
-    FCaptured = false;
+    SetCaptured(false);
     if (event->button() == Qt::LeftButton && FDragging) {
         FDragging = false;
         SetDrawnPressed(false);
@@ -174,9 +175,61 @@ void TTimerSpeedButton::leaveEvent(QEvent*) {
 }
 
 void TTimerSpeedButton::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange)
+    if (event->type() == QEvent::EnabledChange) {
+        if (!isEnabled())
+            LoseMouse();
         update();
+    }
     QWidget::changeEvent(event);
+}
+
+bool TTimerSpeedButton::event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::WindowBlocked:
+    case QEvent::WindowDeactivate:
+    case QEvent::UngrabMouse:
+    case QEvent::Hide:
+        LoseMouse();
+        break;
+    default:
+        break;
+    }
+    return QWidget::event(event);
+}
+
+void TTimerSpeedButton::LoseMouse() {
+    if (FRepeatTimer)
+        FRepeatTimer->stop();
+    SetCaptured(false);
+    FDragging = false;
+    SetDrawnPressed(false);
+}
+
+// While the arrow holds the mouse, a release that another widget gets (a popup or another
+// grab took the pointer, if only for a moment) ends the hold.
+void TTimerSpeedButton::SetCaptured(bool captured) {
+    if (captured == FCaptured)
+        return;
+    FCaptured = captured;
+    if (captured)
+        qApp->installEventFilter(this);
+    else
+        qApp->removeEventFilter(this);
+}
+
+bool TTimerSpeedButton::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease && watched != this && watched->isWidgetType() &&
+        event->spontaneous())
+        LoseMouse();
+    return false;
+}
+
+bool TTimerSpeedButton::MouseTakenElsewhere() const {
+    const QWidget* grabber = QWidget::mouseGrabber();
+    if (grabber && grabber != this)
+        return true;
+    const QWidget* popup = QApplication::activePopupWidget();
+    return popup && popup != window();
 }
 
 void TTimerSpeedButton::ArmRepeatTimer() {
@@ -190,6 +243,11 @@ void TTimerSpeedButton::ArmRepeatTimer() {
 }
 
 void TTimerSpeedButton::TimerExpired() {
+    // Some takeovers of the pointer tell the arrow nothing; the next tick notices them.
+    if (FCaptured && MouseTakenElsewhere()) {
+        LoseMouse();
+        return;
+    }
     FRepeatTimer->setInterval(RepeatPause);
     if (!FDown || !FCaptured)
         return;

@@ -57,8 +57,17 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void SetCaptured(bool captured);
+    // The mouse went elsewhere without a release reaching the arrow: a modal window took the
+    // input, the window lost activation, another widget or a popup took the pointer, or the
+    // arrow went away. It ends the hold as a release outside the arrow would.
+    void LoseMouse();
+    // Another widget or a popup holds the pointer now.
+    bool MouseTakenElsewhere() const;
     void ArmRepeatTimer();
     void TimerExpired();
     void SetDrawnPressed(bool down);

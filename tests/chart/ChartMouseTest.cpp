@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPointingDevice>
 #include <QWheelEvent>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <tuple>
@@ -183,6 +185,86 @@ TEST_F(ChartMouse, TheCaptureOutlivesAFailingHandlerButNotAReleaseElsewhere) {
     M.Move(Chart, {-30, 100});
     EXPECT_TRUE(Moves.empty());
 }
+
+// What a test can take the mouse with during a drag: a modal box, another window, another
+// widget of the window, a popup, and a mouse.
+struct TCaptureScene {
+    QWidget Modal{};
+    QWidget Elsewhere{};
+    QLineEdit& Other;
+    QMenu Popup{};
+    Mouse& M;
+};
+
+// A way for the mouse to go elsewhere during a left drag without a release reaching the
+// chart, and the way it comes back.
+struct TCaptureLoss {
+    const char* Name;
+    std::function<void(TChart&, TCaptureScene&)> Take;
+    std::function<void(TChart&, TCaptureScene&)> Give;
+};
+
+void PrintTo(const TCaptureLoss& loss, std::ostream* os) {
+    *os << loss.Name;
+}
+
+class ChartLosesTheMouse : public ChartMouse, public ::testing::WithParamInterface<TCaptureLoss> {};
+
+// Whatever took the mouse ended the capture as a release would: with the left button still
+// down, a move that Qt hands the chart from outside it is no longer the editor's, while moves
+// over the chart still are.
+TEST_P(ChartLosesTheMouse, AndTheCaptureEndsAsAtARelease) {
+    TCaptureScene scene{.Other = *Edit, .M = M};
+    Hover({50, 100});
+    M.Press(Chart, {50, 100});
+    M.Move(Chart, {-30, 100});
+    ASSERT_EQ(Moves, (std::vector<TMove>{{ssLeft, -30, 100}}));
+    GetParam().Take(*Chart, scene);
+    GetParam().Give(*Chart, scene);
+    ASSERT_TRUE(ShowActive(Window));
+    Moves.clear();
+    for (const QPoint pos : {QPoint(-40, 100), QPoint(60, 100), QPoint(450, 100)}) {
+        QMouseEvent move(QEvent::MouseMove, pos, Chart->mapToGlobal(pos), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(Chart, &move);
+    }
+    EXPECT_EQ(Moves, (std::vector<TMove>{{ssLeft, 60, 100}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Situations, ChartLosesTheMouse,
+    ::testing::Values(
+        TCaptureLoss{"ModalBoxOpens",
+                     [](TChart&, TCaptureScene& s) {
+                         s.Modal.setWindowModality(Qt::ApplicationModal);
+                         s.Modal.show();
+                     },
+                     [](TChart&, TCaptureScene& s) { s.Modal.hide(); }},
+        TCaptureLoss{"WindowLosesActivation",
+                     [](TChart&, TCaptureScene& s) { ASSERT_TRUE(ShowActive(s.Elsewhere)); },
+                     [](TChart&, TCaptureScene&) {}},
+        // The right click that would end the capture goes to the widget that took the mouse.
+        TCaptureLoss{"AnotherWidgetGrabsTheMouse",
+                     [](TChart&, TCaptureScene& s) {
+                         s.Other.grabMouse();
+                         s.M.Click(&s.Other, {5, 5}, Qt::RightButton);
+                     },
+                     [](TChart&, TCaptureScene& s) { s.Other.releaseMouse(); }},
+        TCaptureLoss{"APopupOpens",
+                     [](TChart& chart, TCaptureScene& s) {
+                         s.Popup.addAction("Item");
+                         s.Popup.popup(chart.mapToGlobal(QPoint(200, 100)));
+                         s.M.Click(&s.Popup, {5, 5}, Qt::RightButton);
+                     },
+                     [](TChart&, TCaptureScene& s) { s.Popup.close(); }},
+        TCaptureLoss{"TheChartIsHidden", [](TChart& chart, TCaptureScene&) { chart.hide(); },
+                     [](TChart& chart, TCaptureScene&) { chart.show(); }},
+        TCaptureLoss{"TheChartIsDisabled",
+                     [](TChart& chart, TCaptureScene&) { chart.setEnabled(false); },
+                     [](TChart& chart, TCaptureScene&) { chart.setEnabled(true); }}),
+    [](const ::testing::TestParamInfo<TCaptureLoss>& info) {
+        return std::string(info.param.Name);
+    });
 
 TEST_F(ChartMouse, EveryPressReachesTheEditorBeforeTheChartTakesTheFocus) {
     for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {

@@ -33,6 +33,20 @@ protected:
     }
 };
 
+// A screen reader announces the window the focus is in by its role and title.
+TEST_F(Accessibility, TheWindowIsAFrameTitledVarnotelThatHoldsTheControls) {
+    QAccessibleInterface* window = a11y::Of(Form.get());
+    EXPECT_EQ(window->role(), QAccessible::Window);
+    EXPECT_EQ(window->text(QAccessible::Name), "Varnotel");
+    EXPECT_TRUE(window->state().active);
+    EXPECT_EQ(window->parent()->role(), QAccessible::Application);
+    EXPECT_GE(window->parent()->indexOfChild(window), 0) << "a window of the application";
+    for (QWidget* control : std::initializer_list<QWidget*>{Form->Chart1, Form->B_SaveIniFile,
+                                                            Rpm(1), Adv(13), Form->LinkLabel3})
+        EXPECT_GE(window->indexOfChild(a11y::Of(control)), 0)
+            << control->objectName().toStdString();
+}
+
 TEST_F(Accessibility, EveryBoxIsASpinBoxNamedForItsPointWithTheValueItShows) {
     for (int k = 1; k <= 13; ++k) {
         EXPECT_EQ(a11y::Of(Rpm(k))->role(), QAccessible::SpinBox);

@@ -1,5 +1,7 @@
 #include "widgets/SpinTestSupport.h"
 
+#include <QMenu>
+
 namespace {
 
 // Holds and releases the arrows of the engine-speed box, which shows 1000 and steps by 100.
@@ -66,6 +68,89 @@ TEST_F(SpinArrowTest, OffTheArrowOrAfterAnotherButtonNoMoreSteps) {
     EXPECT_EQ(Steps(), steps);
     EXPECT_EQ(static_cast<int>(Changes.size()), steps);
 }
+
+// What a test can take the mouse with while an arrow of `box` is held.
+struct TScene {
+    QWidget& Host;
+    TSpinEdit& Box;
+    QWidget& Other;
+    QWidget Modal{};
+    QWidget Elsewhere{};
+    QMenu Popup{};
+};
+
+// A way for the mouse to go elsewhere while an arrow is held, without a release reaching the
+// arrow, and the way it comes back.
+struct TMouseLoss {
+    const char* Name;
+    std::function<void(TScene&)> Take;
+    std::function<void(TScene&)> Give;
+};
+
+void PrintTo(const TMouseLoss& loss, std::ostream* os) {
+    *os << loss.Name;
+}
+
+class ArrowLosesTheMouse : public SpinArrowTest,
+                           public ::testing::WithParamInterface<TMouseLoss> {};
+
+// Whatever took the mouse, the hold ends as at a release outside the arrow: drawn raised, no
+// more steps, none for the release that went elsewhere, none after the mouse came back; and
+// the arrow steps again at the next click.
+TEST_P(ArrowLosesTheMouse, AndActsAsAtAReleaseOutsideIt) {
+    TScene scene{Host, *Rpm, *Other};
+    FMouse.Press(Up(), Centre());
+    ASSERT_TRUE(WaitUntil([&] { return Steps() >= 1; })) << "the arrow repeats";
+    GetParam().Take(scene);
+    EXPECT_TRUE(WaitUntil([&] { return !Up()->IsDrawnPressed(); }, 600)) << "drawn raised";
+    const int steps = Steps();
+    Wait(400);
+    EXPECT_EQ(Steps(), steps) << "the repeat stopped";
+    FMouse.Release(Up(), Centre());
+    GetParam().Give(scene);
+    ASSERT_TRUE(ShowActive(Host));
+    Wait(400);
+    EXPECT_EQ(Steps(), steps) << "no step for the release nor after the mouse came back";
+    EXPECT_FALSE(Up()->IsDrawnPressed());
+    FMouse.Pause();
+    FMouse.Click(Up(), Centre());
+    EXPECT_EQ(Steps(), steps + 1) << "a click steps again";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Situations, ArrowLosesTheMouse,
+    ::testing::Values(TMouseLoss{"ModalBoxOpens",
+                                 [](TScene& s) {
+                                     s.Modal.setWindowModality(Qt::ApplicationModal);
+                                     s.Modal.show();
+                                     s.Modal.activateWindow();
+                                 },
+                                 [](TScene& s) { s.Modal.hide(); }},
+                      TMouseLoss{"WindowLosesActivation",
+                                 [](TScene& s) { ASSERT_TRUE(ShowActive(s.Elsewhere)); },
+                                 [](TScene&) {}},
+                      TMouseLoss{"AnotherWidgetGrabsTheMouse",
+                                 [](TScene& s) { s.Other.grabMouse(); },
+                                 [](TScene& s) { s.Other.releaseMouse(); }},
+                      // Taken and given back between two steps; the release went to the grabber.
+                      TMouseLoss{"AnotherWidgetGrabsTheMouseForAMoment",
+                                 [](TScene& s) {
+                                     s.Other.grabMouse();
+                                     Mouse().Click(&s.Other, {5, 5}, Qt::RightButton);
+                                     s.Other.releaseMouse();
+                                 },
+                                 [](TScene&) {}},
+                      TMouseLoss{"APopupOpens",
+                                 [](TScene& s) {
+                                     s.Popup.addAction("Item");
+                                     s.Popup.popup(s.Host.mapToGlobal(QPoint(150, 60)));
+                                 },
+                                 [](TScene& s) { s.Popup.close(); }},
+                      TMouseLoss{"TheBoxIsHidden", [](TScene& s) { s.Box.hide(); },
+                                 [](TScene& s) { s.Box.show(); }},
+                      TMouseLoss{"TheBoxIsDisabled", [](TScene& s) { s.Box.setEnabled(false); },
+                                 [](TScene& s) { s.Box.setEnabled(true); }}),
+    [](const ::testing::TestParamInfo<TMouseLoss>& info) { return std::string(info.param.Name); });
 
 // The pure black pixels of an arrow's face: its glyph, since the face itself has none.
 QRegion BlackPixels(QWidget* arrow) {
