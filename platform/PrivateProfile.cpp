@@ -2,8 +2,6 @@
 
 #include "platform/FileReplacement.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
