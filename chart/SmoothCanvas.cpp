@@ -198,6 +198,11 @@ void TSmoothCanvas::Line(int x0, int y0, int x1, int y1) {
     FY = y1;
     if (!FPainter || !PenDraws())
         return;
+    if (Collecting()) {
+        Collect(TBackdropOp::Line, x0, y0, x1, y1);
+        return;
+    }
+    NoteDrawn(QRectF(QPointF(x0, y0), QPointF(x1, y1)).normalized());
     PreparePen();
     StrokeSegment(QPointF(x0, y0), QPointF(x1, y1), FGPPen.capStyle());
 }
@@ -205,6 +210,19 @@ void TSmoothCanvas::Line(int x0, int y0, int x1, int y1) {
 void TSmoothCanvas::Polyline(const std::vector<TPoint>& points) {
     if (!FPainter || !PenDraws() || points.size() < 2)
         return;
+    if (Collecting()) {
+        Collect(TBackdropOp::Polyline).Points = points;
+        return;
+    }
+    if (FShowsKept) {
+        const auto [minX, maxX] =
+            std::minmax_element(points.begin(), points.end(),
+                                [](const TPoint& a, const TPoint& b) { return a.X < b.X; });
+        const auto [minY, maxY] =
+            std::minmax_element(points.begin(), points.end(),
+                                [](const TPoint& a, const TPoint& b) { return a.Y < b.Y; });
+        NoteDrawn(QRectF(QPointF(minX->X, minY->Y), QPointF(maxX->X, maxY->Y)));
+    }
     PreparePen();
     if (ThinSolidPen() && RightAngled(points)) {
         StrokePieces(points, false);
@@ -221,12 +239,22 @@ void TSmoothCanvas::Polyline(const std::vector<TPoint>& points) {
 void TSmoothCanvas::FillRect(int left, int top, int right, int bottom) {
     if (!FPainter || right <= left || bottom <= top)
         return;
+    if (Collecting()) {
+        Collect(TBackdropOp::FillRect, left, top, right, bottom);
+        return;
+    }
+    NoteDrawn(QRectF(QPointF(left, top), QPointF(right, bottom)));
     FillBox(QRectF(left, top, right - left, bottom - top));
 }
 
 void TSmoothCanvas::Rectangle(int x0, int y0, int x1, int y1) {
     if (!FPainter)
         return;
+    if (Collecting()) {
+        Collect(TBackdropOp::Rectangle, x0, y0, x1, y1);
+        return;
+    }
+    NoteDrawn(QRectF(QPointF(x0, y0), QPointF(x1, y1)).normalized());
     const QRectF box(QPointF(std::min(x0, x1), std::min(y0, y1)),
                      QPointF(std::max(x0, x1), std::max(y0, y1)));
     const bool outline = PenDraws();
@@ -251,6 +279,11 @@ void TSmoothCanvas::Rectangle(int x0, int y0, int x1, int y1) {
 void TSmoothCanvas::Ellipse(int x1, int y1, int x2, int y2) {
     if (!FPainter)
         return;
+    if (Collecting()) {
+        Collect(TBackdropOp::Ellipse, x1, y1, x2, y2);
+        return;
+    }
+    NoteDrawn(QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized());
     const QRectF box = QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized();
     const bool outline = PenDraws();
     if (outline)
@@ -730,6 +763,13 @@ QPointF TSmoothCanvas::AlignedAnchor(int x, int y, const std::string& text) {
 }
 
 void TSmoothCanvas::TextOut(int x, int y, const std::string& text) {
+    if (Collecting()) {
+        Collect(TBackdropOp::TextOut, x, y).Text = text;
+        TakeFontBrush();
+        return;
+    }
+    if (FPainter)
+        NoteDrawnAll();
     const QPointF anchor = AlignedAnchor(x, y, text);
     if (FBackMode != cbmTransparent) {
         const TFloatSize size = TextSize(text);
@@ -783,6 +823,9 @@ void TSmoothCanvas::DrawText(const QPointF& anchor, const std::string& text) {
 
 // The clip is widened by one pixel row above and below the rectangle, not at the sides.
 void TSmoothCanvas::ClipRectangle(int left, int top, int right, int bottom) {
+    // A clip inside the backdrop acts on what is painted before and after it: the operations
+    // so far are painted now and the rest of the draw goes straight to the image.
+    PaintCollected();
     if (!FPainter) {
         IOldClipRect.emplace_back();
         return;
@@ -795,6 +838,7 @@ void TSmoothCanvas::ClipRectangle(int left, int top, int right, int bottom) {
 }
 
 void TSmoothCanvas::UnClipRectangle() {
+    PaintCollected();
     std::optional<QRectF> saved;
     if (!IOldClipRect.empty()) {
         saved = IOldClipRect.back();
@@ -833,6 +877,7 @@ TRect TSmoothCanvas::InitWindow(const TRect& rect) {
     };
     const QSize size(device(rect.Width()), device(rect.Height()));
     if (FBitmap.size() != size || FBitmap.devicePixelRatio() != FRatio) {
+        FShowsKept = false;
         FBitmap = QImage(size, QImage::Format_ARGB32_Premultiplied);
         if (FBitmap.isNull())
             throw std::runtime_error(std::to_string(StatusOutOfMemory));
@@ -859,12 +904,14 @@ TRect TSmoothCanvas::InitWindow(const TRect& rect) {
 }
 
 void TSmoothCanvas::ShowImage(TImageDestination* destination, const TRect& rect) {
+    EndBackdrop();
     EndDraw();
     CopyTo(destination, rect.Left, rect.Top);
     FDirty = false;
 }
 
 void TSmoothCanvas::AbandonDraw() {
+    FShowsKept = false;
     EndDraw();
     FDirty = true;
 }
@@ -888,6 +935,8 @@ void TSmoothCanvas::CopyTo(TImageDestination* destination, int x, int y) const {
 }
 
 void TSmoothCanvas::EndDraw() {
+    FCollecting = false;
+    FCollected.clear();
     FPainter.reset();
     ICachedAntialias.reset();
 }
