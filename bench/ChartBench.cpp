@@ -1,5 +1,5 @@
+#include "bench/SameChart.h"
 #include "editor/Fonts.h"
-#include "editor/Unit1.h"
 
 #include <QApplication>
 #include <QImage>
@@ -12,23 +12,6 @@
 
 namespace {
 
-struct TBenchPlatform {
-    struct : IMessageBox {
-        void Show(QWidget*, const QString&, const QString&) override {}
-    } MessageBox;
-    struct : IUrlOpener {
-        void Open(const QString&) override {}
-    } UrlOpener;
-    struct : IPointerQuery {
-        QPoint ScreenPos() const override { return Pos; }
-        QPoint Pos;
-    } PointerQuery;
-    struct : IBeep {
-        void Beep() override {}
-    } Beep;
-    TPlatform Services() { return {&MessageBox, &UrlOpener, &PointerQuery, &Beep}; }
-};
-
 // Puts the window, not shown, on the screen with the given device pixel ratio (the benchmarks'
 // offscreen platform has screens of ratio 1 and 2), so that its chart draws at that ratio.
 void PlaceOnScreen(QWidget& window, double ratio) {
@@ -40,13 +23,17 @@ void PlaceOnScreen(QWidget& window, double ratio) {
         qFatal("no screen of device pixel ratio %g", ratio);
 }
 
-// One full draw of the main window's chart with the initial curve into its off-screen image.
+// One full draw of the main window's chart with the initial curve into its off-screen image,
+// one value changed before each draw as its peer changes it.
 void FullDraw(benchmark::State& state, double ratio) {
     TBenchPlatform platform;
     TForm1 form(platform.Services());
     PlaceOnScreen(form, ratio);
-    for (auto _ : state)
+    std::size_t frame = 0;
+    for (auto _ : state) {
+        form.Series1->YValues()->SetValue(EditedPoint, EditedAdvance(frame++));
         form.Chart1->Repaint();
+    }
     state.counters["draws"] = form.Chart1->DrawCount();
 }
 void BM_FullDraw(benchmark::State& state) {
