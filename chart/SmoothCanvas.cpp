@@ -131,6 +131,46 @@ QRect InkBounds(const QImage& image) {
     return right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
+// The picture as rectangles of one colour, or nothing when it takes more than a few: each row's
+// runs of equal pixels, and each run continued by the same run in the rows below it.
+std::vector<QRect> UniformAreas(const QImage& image, std::vector<QRgb>& colors) {
+    constexpr std::size_t MaxAreas = 24;
+    std::vector<QRect> areas;
+    colors.clear();
+    // The areas that end in the row above, by where they start in it.
+    std::vector<std::size_t> open;
+    std::vector<std::size_t> next;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        next.clear();
+        for (int x = 0; x < image.width();) {
+            const QRgb color = row[x];
+            int end = x + 1;
+            while (end < image.width() && row[end] == color)
+                ++end;
+            if (color != 0) {
+                const auto continued = std::find_if(open.begin(), open.end(), [&](std::size_t a) {
+                    return areas[a].left() == x && areas[a].right() == end - 1 &&
+                           colors[a] == color;
+                });
+                if (continued != open.end()) {
+                    areas[*continued].setBottom(y);
+                    next.push_back(*continued);
+                } else {
+                    if (areas.size() == MaxAreas)
+                        return {};
+                    areas.push_back(QRect(x, y, end - x, 1));
+                    colors.push_back(color);
+                    next.push_back(areas.size() - 1);
+                }
+            }
+            x = end;
+        }
+        open.swap(next);
+    }
+    return areas;
+}
+
 // A straight piece of an outline has a direction along an axis and a length.
 bool AlongAnAxis(const TPoint& a, const TPoint& b) {
     return (a.X == b.X) != (a.Y == b.Y);
@@ -467,6 +507,12 @@ void TSmoothCanvas::Blit(const TSprite& sprite, const QPoint& devicePixel) {
     if (sprite.Image.isNull())
         return;
     FPlainColor.reset();
+    // At a whole ratio a copy lands pixel for pixel, so it can be blended by hand where no clip
+    // cuts it.
+    if (!sprite.Fills.empty() && !FPainter->hasClipping() && FRatio == std::floor(FRatio)) {
+        BlendFills(sprite, devicePixel);
+        return;
+    }
     if (FRatio == 1) {
         FPainter->drawImage(devicePixel + sprite.Offset, sprite.Image);
         return;
@@ -474,6 +520,36 @@ void TSmoothCanvas::Blit(const TSprite& sprite, const QPoint& devicePixel) {
     FPainter->setWorldTransform(QTransform::fromScale(1 / FRatio, 1 / FRatio));
     FPainter->drawImage(devicePixel + sprite.Offset, sprite.Image);
     FPainter->setWorldTransform(QTransform());
+}
+
+// Source over, on premultiplied pixels, rounded as the painter rounds when it copies a picture.
+void TSmoothCanvas::BlendFills(const TSprite& sprite, const QPoint& devicePixel) {
+    const QRect image = FBitmap.rect();
+    uchar* bits = FBitmap.bits();
+    const qsizetype line = FBitmap.bytesPerLine();
+    for (const TSprite::TFill& fill : sprite.Fills) {
+        const QRect area = fill.Area.translated(devicePixel + sprite.Offset).intersected(image);
+        if (area.isEmpty())
+            continue;
+        const QRgb color = fill.Color;
+        const std::uint32_t remaining = 255 - qAlpha(color);
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(bits + y * line) + area.left();
+            const int width = area.width();
+            if (remaining == 0) {
+                std::fill(row, row + width, color);
+                continue;
+            }
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t d = row[x];
+                std::uint32_t rb = (d & 0xFF00FF) * remaining;
+                rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
+                std::uint32_t ag = ((d >> 8) & 0xFF00FF) * remaining;
+                ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
+                row[x] = color + (rb | ag);
+            }
+        }
+    }
 }
 
 TSmoothCanvas::TSprite
@@ -501,7 +577,12 @@ TSmoothCanvas::Render(const QRectF& area, const QPointF& phase, bool smooth, boo
     const QRect ink = InkBounds(image);
     if (ink.isEmpty())
         return TSprite{};
-    return TSprite{image.copy(ink), device.topLeft() + ink.topLeft()};
+    TSprite sprite{image.copy(ink), device.topLeft() + ink.topLeft(), {}};
+    std::vector<QRgb> colors;
+    const std::vector<QRect> areas = UniformAreas(sprite.Image, colors);
+    for (std::size_t i = 0; i < areas.size(); ++i)
+        sprite.Fills.push_back(TSprite::TFill{areas[i], colors[i]});
+    return sprite;
 }
 
 void TSmoothCanvas::FillPath(const QPainterPath& path) {

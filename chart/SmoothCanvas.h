@@ -160,6 +160,14 @@ private:
     struct TSprite {
         QImage Image;
         QPoint Offset;
+        // A picture made of a few rectangles of one colour each (a stroke along an axis: its
+        // rows or columns of equal coverage) is blended rectangle by rectangle, each pixel as
+        // the copy of the picture would blend it.
+        struct TFill {
+            QRect Area;
+            QRgb Color = 0;
+        };
+        std::vector<TFill> Fills;
     };
 
     // Pictures by what they show; all are dropped at once when they grow past a budget.
@@ -304,6 +312,7 @@ private:
     };
     TDevicePlace PlaceOf(const QPointF& point) const;
     void Blit(const TSprite& sprite, const QPoint& devicePixel);
+    void BlendFills(const TSprite& sprite, const QPoint& devicePixel);
     // Paints onto a transparent picture covering `area` (logical pixels around the anchor
     // point) and crops it to its ink; `paint` draws relative to the point it is given, in
     // logical pixels, and the anchor point lands at `phase` inside its device pixel.
