@@ -242,7 +242,7 @@ void TSmoothCanvas::Line(int x0, int y0, int x1, int y1) {
         Collect(TBackdropOp::Line, x0, y0, x1, y1);
         return;
     }
-    NoteDrawn(QRectF(QPointF(x0, y0), QPointF(x1, y1)).normalized());
+    NoteDrawnLine(QPointF(x0, y0), QPointF(x1, y1));
     PreparePen();
     StrokeSegment(QPointF(x0, y0), QPointF(x1, y1), FGPPen.capStyle());
 }

@@ -292,6 +292,8 @@ private:
     // to copy back for the next draw that shows it. Boxes are in logical pixels and widened by
     // the reach of the pen and the smoothing.
     void NoteDrawn(const QRectF& box);
+    // A slanted line as the boxes of its short pieces, not as the box of the whole line.
+    void NoteDrawnLine(const QPointF& from, const QPointF& to);
     void NoteDrawnAll();
 
     // Stroking.

@@ -208,7 +208,7 @@ void TSmoothCanvas::NoteDrawn(const QRectF& box) {
     if (drawn.isEmpty())
         return;
     // Many small boxes are copied back as the one box around them.
-    constexpr std::size_t MaxBoxes = 64;
+    constexpr std::size_t MaxBoxes = 1024;
     if (FDrawnOver.size() >= MaxBoxes) {
         QRect all = drawn;
         for (const QRect& r : FDrawnOver)
@@ -217,6 +217,28 @@ void TSmoothCanvas::NoteDrawn(const QRectF& box) {
         return;
     }
     FDrawnOver.push_back(drawn);
+}
+
+namespace {
+
+// Lines longer than this are noted as one box.
+constexpr double MaxTrackedLength = 4096;
+
+} // namespace
+
+void TSmoothCanvas::NoteDrawnLine(const QPointF& from, const QPointF& to) {
+    if (!FShowsKept)
+        return;
+    constexpr double Piece = 16;
+    const QPointF extent = to - from;
+    const double length = std::max(std::abs(extent.x()), std::abs(extent.y()));
+    // Far outside the image a line is cut there anyway: one box.
+    const int pieces =
+        length > MaxTrackedLength ? 1 : std::max(1, static_cast<int>(std::ceil(length / Piece)));
+    for (int i = 0; i < pieces; ++i)
+        NoteDrawn(
+            QRectF(from + extent * (double(i) / pieces), from + extent * (double(i + 1) / pieces))
+                .normalized());
 }
 
 // Drawing whose reach is not worked out (text) makes the next draw copy the whole picture back.
