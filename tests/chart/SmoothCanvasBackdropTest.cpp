@@ -186,8 +186,9 @@ TEST_P(SurfaceBackdrop, AnyChangedOperationOrStatePaintsTheBackdropAnew) {
 TEST_P(SurfaceBackdrop, ABackdropThatLetsTheImageBeforeShowThroughIsPaintedEveryTime) {
     const std::vector<std::pair<const char*, TColor>> faces{{"no face at all", clNone},
                                                             {"a translucent face", 0x80F0F0F0}};
-    for (const auto& [name, face] : faces) {
+    for (const auto& [name, color] : faces) {
         SCOPED_TRACE(name);
+        const TColor face = color;
         TSmoothCanvas surface;
         surface.SetDevicePixelRatio(GetParam());
         auto drawOver = [&](TColor before) {
