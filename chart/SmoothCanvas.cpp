@@ -525,7 +525,7 @@ void TSmoothCanvas::Blit(const TSprite& sprite, const QPoint& devicePixel) {
 // Source over, on premultiplied pixels, rounded as the painter rounds when it copies a picture.
 void TSmoothCanvas::BlendFills(const TSprite& sprite, const QPoint& devicePixel) {
     const QRect image = FBitmap.rect();
-    uchar* bits = FBitmap.bits();
+    uchar* bits = FImagePixels;
     const qsizetype line = FBitmap.bytesPerLine();
     for (const TSprite::TFill& fill : sprite.Fills) {
         const QRect area = fill.Area.translated(devicePixel + sprite.Offset).intersected(image);
@@ -976,6 +976,8 @@ TRect TSmoothCanvas::InitWindow(const TRect& rect) {
     auto painter = std::make_unique<QPainter>();
     if (!painter->begin(&FBitmap))
         throw std::runtime_error(std::to_string(StatusGenericError));
+    // The pixels the painter paints on: the image is its own after begin.
+    FImagePixels = FBitmap.bits();
     painter->setRenderHint(QPainter::Antialiasing, true);
     painter->setRenderHint(QPainter::TextAntialiasing, true);
     painter->setBrush(Qt::NoBrush);
@@ -1016,6 +1018,7 @@ void TSmoothCanvas::CopyTo(TImageDestination* destination, int x, int y) const {
 }
 
 void TSmoothCanvas::EndDraw() {
+    FImagePixels = nullptr;
     FCollecting = false;
     FCollected.clear();
     FPainter.reset();

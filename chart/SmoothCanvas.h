@@ -349,6 +349,8 @@ private:
     double FRatio = 1;
     double FNextRatio = 1;
     std::unique_ptr<QPainter> FPainter;
+    // The image's pixels while the painter paints them, for what the surface blends itself.
+    uchar* FImagePixels = nullptr;
     std::vector<std::optional<QRectF>> IOldClipRect;
     std::uint8_t FTransparency = 255;
     // The one opaque colour of every pixel of the image, as long as that is known.

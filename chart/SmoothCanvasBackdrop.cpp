@@ -155,7 +155,7 @@ bool TSmoothCanvas::MatchesKept(const std::vector<TBackdropOp>& ops) const {
 
 void TSmoothCanvas::ShowKept() {
     if (FShowsKept) {
-        uchar* to = FBitmap.bits();
+        uchar* to = FImagePixels;
         const uchar* from = FKept.Image.constBits();
         const qsizetype line = FBitmap.bytesPerLine();
         constexpr qsizetype pixel = 4;
@@ -164,7 +164,7 @@ void TSmoothCanvas::ShowKept() {
                 std::memcpy(to + y * line + r.left() * pixel, from + y * line + r.left() * pixel,
                             static_cast<std::size_t>(r.width() * pixel));
     } else {
-        std::memcpy(FBitmap.bits(), FKept.Image.constBits(),
+        std::memcpy(FImagePixels, FKept.Image.constBits(),
                     static_cast<std::size_t>(FBitmap.sizeInBytes()));
     }
     FShowsKept = true;
