@@ -1,6 +1,6 @@
-#include "BenchPlatform.h"
+#include "bench/SameChart.h"
+#include "chart/SmoothCanvas.h"
 #include "editor/Fonts.h"
-#include "editor/Unit1.h"
 
 #include <QApplication>
 #include <QImage>
@@ -13,6 +13,10 @@
 
 namespace {
 
+const TSmoothCanvas& Surface(const TForm1& form) {
+    return static_cast<const TSmoothCanvas&>(*form.Chart1->Canvas());
+}
+
 // Puts the window, not shown, on the screen with the given device pixel ratio (the benchmarks'
 // offscreen platform has screens of ratio 1 and 2), so that its chart draws at that ratio.
 void PlaceOnScreen(QWidget& window, double ratio) {
@@ -24,14 +28,20 @@ void PlaceOnScreen(QWidget& window, double ratio) {
         qFatal("no screen of device pixel ratio %g", ratio);
 }
 
-// One full draw of the main window's chart with the initial curve into its off-screen image.
+// One full draw of the main window's chart with the initial curve into its off-screen image,
+// one value changed before each draw as its peer changes it.
 void FullDraw(benchmark::State& state, double ratio) {
     TBenchPlatform platform;
     TForm1 form(platform.Services());
     PlaceOnScreen(form, ratio);
-    for (auto _ : state)
+    std::size_t frame = 0;
+    for (auto _ : state) {
+        form.Series1->YValues()->SetValue(EditedPoint, EditedAdvance(frame++));
         form.Chart1->Repaint();
+    }
     state.counters["draws"] = form.Chart1->DrawCount();
+    // Draws that showed the kept backdrop instead of painting it.
+    state.counters["kept"] = Surface(form).BackdropReuses();
 }
 void BM_FullDraw(benchmark::State& state) {
     FullDraw(state, 1);
@@ -97,12 +107,15 @@ void DragStep(benchmark::State& state, double ratio) {
                                 ScreenPositionOf(form, 2550, 8.5)};
     std::size_t step = 0;
     const int draws = form.Chart1->DrawCount();
+    const int kept = Surface(form).BackdropReuses();
     for (auto _ : state) {
         platform.PointerQuery.Pos = positions[step++ % 2];
         form.Chart1MouseMove(form.Chart1, ssLeft, 0, 0);
     }
     state.counters["draws/step"] =
         benchmark::Counter(form.Chart1->DrawCount() - draws, benchmark::Counter::kAvgIterations);
+    state.counters["kept/step"] = benchmark::Counter(Surface(form).BackdropReuses() - kept,
+                                                     benchmark::Counter::kAvgIterations);
 }
 void BM_DragStep(benchmark::State& state) {
     DragStep(state, 1);
@@ -118,6 +131,7 @@ BENCHMARK(BM_DragStepRatio2)->Unit(benchmark::kMicrosecond);
 void BM_CascadeRpm1To20000(benchmark::State& state) {
     TBenchPlatform platform;
     int draws = 0;
+    int kept = 0;
     for (auto _ : state) {
         state.PauseTiming();
         auto form = std::make_unique<TForm1>(platform.Services());
@@ -126,10 +140,12 @@ void BM_CascadeRpm1To20000(benchmark::State& state) {
         form->SpinEditRPM[0]->SetValue(20000);
         state.PauseTiming();
         draws = form->Chart1->DrawCount() - before;
+        kept = Surface(*form).BackdropReuses();
         form.reset();
         state.ResumeTiming();
     }
     state.counters["draws"] = draws;
+    state.counters["kept"] = kept;
 }
 BENCHMARK(BM_CascadeRpm1To20000)->Unit(benchmark::kMillisecond);
 

@@ -176,6 +176,12 @@ public:
     virtual void ShowImage(TImageDestination* destination, const TRect& rect) = 0;
     // Ends a draw that failed half-way; the image stays stale, so the next paint draws anew.
     virtual void AbandonDraw() = 0;
+    // Bracket the part of a full draw that lies behind the series: panel, frame, grid, axes and
+    // labels. A surface may keep the picture of that part and, when the next draw paints the
+    // very same operations with the very same state, show the kept picture instead of painting
+    // them again. What is drawn, and in which order, does not change; only how it is painted.
+    virtual void BeginBackdrop() {}
+    virtual void EndBackdrop() {}
     virtual bool ReDrawBitmap(TImageDestination* destination) = 0;
     virtual void Invalidate() = 0;
     virtual bool Dirty() const = 0;

@@ -95,6 +95,7 @@ bool TCustomAxisPanel::DecideAxisVisible(const TChartAxis* axis) const {
 }
 
 void TCustomAxisPanel::InternalDraw(const TRect& userRect) {
+    Canvas()->BeginBackdrop();
     PanelPaint(userRect);
     DoOnBeforeDrawChart();
     ForEachActiveSeries([](TChartSeries& s) { s.DoBeforeDrawChart(); });
@@ -109,6 +110,7 @@ void TCustomAxisPanel::InternalDraw(const TRect& userRect) {
         DrawWalls();
     // The axes lie behind the series.
     DrawAxes();
+    Canvas()->EndBackdrop();
     DoOnBeforeDrawSeries();
     DrawAllSeries();
     DrawTitlesAndLegend(false);

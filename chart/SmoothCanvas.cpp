@@ -131,6 +131,46 @@ QRect InkBounds(const QImage& image) {
     return right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
 }
 
+// The picture as rectangles of one colour, or nothing when it takes more than a few: each row's
+// runs of equal pixels, and each run continued by the same run in the rows below it.
+std::vector<QRect> UniformAreas(const QImage& image, std::vector<QRgb>& colors) {
+    constexpr std::size_t MaxAreas = 24;
+    std::vector<QRect> areas;
+    colors.clear();
+    // The areas that end in the row above, by where they start in it.
+    std::vector<std::size_t> open;
+    std::vector<std::size_t> next;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        next.clear();
+        for (int x = 0; x < image.width();) {
+            const QRgb color = row[x];
+            int end = x + 1;
+            while (end < image.width() && row[end] == color)
+                ++end;
+            if (color != 0) {
+                const auto continued = std::find_if(open.begin(), open.end(), [&](std::size_t a) {
+                    return areas[a].left() == x && areas[a].right() == end - 1 &&
+                           colors[a] == color;
+                });
+                if (continued != open.end()) {
+                    areas[*continued].setBottom(y);
+                    next.push_back(*continued);
+                } else {
+                    if (areas.size() == MaxAreas)
+                        return {};
+                    areas.push_back(QRect(x, y, end - x, 1));
+                    colors.push_back(color);
+                    next.push_back(areas.size() - 1);
+                }
+            }
+            x = end;
+        }
+        open.swap(next);
+    }
+    return areas;
+}
+
 // A straight piece of an outline has a direction along an axis and a length.
 bool AlongAnAxis(const TPoint& a, const TPoint& b) {
     return (a.X == b.X) != (a.Y == b.Y);
@@ -198,6 +238,11 @@ void TSmoothCanvas::Line(int x0, int y0, int x1, int y1) {
     FY = y1;
     if (!FPainter || !PenDraws())
         return;
+    if (Collecting()) {
+        Collect(TBackdropOp::Line, x0, y0, x1, y1);
+        return;
+    }
+    NoteDrawnLine(QPointF(x0, y0), QPointF(x1, y1));
     PreparePen();
     StrokeSegment(QPointF(x0, y0), QPointF(x1, y1), FGPPen.capStyle());
 }
@@ -205,6 +250,19 @@ void TSmoothCanvas::Line(int x0, int y0, int x1, int y1) {
 void TSmoothCanvas::Polyline(const std::vector<TPoint>& points) {
     if (!FPainter || !PenDraws() || points.size() < 2)
         return;
+    if (Collecting()) {
+        Collect(TBackdropOp::Polyline).Points = points;
+        return;
+    }
+    if (FShowsKept) {
+        const auto [minX, maxX] =
+            std::minmax_element(points.begin(), points.end(),
+                                [](const TPoint& a, const TPoint& b) { return a.X < b.X; });
+        const auto [minY, maxY] =
+            std::minmax_element(points.begin(), points.end(),
+                                [](const TPoint& a, const TPoint& b) { return a.Y < b.Y; });
+        NoteDrawn(QRectF(QPointF(minX->X, minY->Y), QPointF(maxX->X, maxY->Y)));
+    }
     PreparePen();
     if (ThinSolidPen() && RightAngled(points)) {
         StrokePieces(points, false);
@@ -221,12 +279,22 @@ void TSmoothCanvas::Polyline(const std::vector<TPoint>& points) {
 void TSmoothCanvas::FillRect(int left, int top, int right, int bottom) {
     if (!FPainter || right <= left || bottom <= top)
         return;
+    if (Collecting()) {
+        Collect(TBackdropOp::FillRect, left, top, right, bottom);
+        return;
+    }
+    NoteDrawn(QRectF(QPointF(left, top), QPointF(right, bottom)));
     FillBox(QRectF(left, top, right - left, bottom - top));
 }
 
 void TSmoothCanvas::Rectangle(int x0, int y0, int x1, int y1) {
     if (!FPainter)
         return;
+    if (Collecting()) {
+        Collect(TBackdropOp::Rectangle, x0, y0, x1, y1);
+        return;
+    }
+    NoteDrawn(QRectF(QPointF(x0, y0), QPointF(x1, y1)).normalized());
     const QRectF box(QPointF(std::min(x0, x1), std::min(y0, y1)),
                      QPointF(std::max(x0, x1), std::max(y0, y1)));
     const bool outline = PenDraws();
@@ -251,6 +319,11 @@ void TSmoothCanvas::Rectangle(int x0, int y0, int x1, int y1) {
 void TSmoothCanvas::Ellipse(int x1, int y1, int x2, int y2) {
     if (!FPainter)
         return;
+    if (Collecting()) {
+        Collect(TBackdropOp::Ellipse, x1, y1, x2, y2);
+        return;
+    }
+    NoteDrawn(QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized());
     const QRectF box = QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized();
     const bool outline = PenDraws();
     if (outline)
@@ -434,6 +507,12 @@ void TSmoothCanvas::Blit(const TSprite& sprite, const QPoint& devicePixel) {
     if (sprite.Image.isNull())
         return;
     FPlainColor.reset();
+    // At a whole ratio a copy lands pixel for pixel, so it can be blended by hand where no clip
+    // cuts it.
+    if (!sprite.Fills.empty() && !FPainter->hasClipping() && FRatio == std::floor(FRatio)) {
+        BlendFills(sprite, devicePixel);
+        return;
+    }
     if (FRatio == 1) {
         FPainter->drawImage(devicePixel + sprite.Offset, sprite.Image);
         return;
@@ -441,6 +520,36 @@ void TSmoothCanvas::Blit(const TSprite& sprite, const QPoint& devicePixel) {
     FPainter->setWorldTransform(QTransform::fromScale(1 / FRatio, 1 / FRatio));
     FPainter->drawImage(devicePixel + sprite.Offset, sprite.Image);
     FPainter->setWorldTransform(QTransform());
+}
+
+// Source over, on premultiplied pixels, rounded as the painter rounds when it copies a picture.
+void TSmoothCanvas::BlendFills(const TSprite& sprite, const QPoint& devicePixel) {
+    const QRect image = FBitmap.rect();
+    uchar* bits = FImagePixels;
+    const qsizetype line = FBitmap.bytesPerLine();
+    for (const TSprite::TFill& fill : sprite.Fills) {
+        const QRect area = fill.Area.translated(devicePixel + sprite.Offset).intersected(image);
+        if (area.isEmpty())
+            continue;
+        const QRgb color = fill.Color;
+        const std::uint32_t remaining = 255 - qAlpha(color);
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(bits + y * line) + area.left();
+            const int width = area.width();
+            if (remaining == 0) {
+                std::fill(row, row + width, color);
+                continue;
+            }
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t d = row[x];
+                std::uint32_t rb = (d & 0xFF00FF) * remaining;
+                rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
+                std::uint32_t ag = ((d >> 8) & 0xFF00FF) * remaining;
+                ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
+                row[x] = color + (rb | ag);
+            }
+        }
+    }
 }
 
 TSmoothCanvas::TSprite
@@ -468,7 +577,12 @@ TSmoothCanvas::Render(const QRectF& area, const QPointF& phase, bool smooth, boo
     const QRect ink = InkBounds(image);
     if (ink.isEmpty())
         return TSprite{};
-    return TSprite{image.copy(ink), device.topLeft() + ink.topLeft()};
+    TSprite sprite{image.copy(ink), device.topLeft() + ink.topLeft(), {}};
+    std::vector<QRgb> colors;
+    const std::vector<QRect> areas = UniformAreas(sprite.Image, colors);
+    for (std::size_t i = 0; i < areas.size(); ++i)
+        sprite.Fills.push_back(TSprite::TFill{areas[i], colors[i]});
+    return sprite;
 }
 
 void TSmoothCanvas::FillPath(const QPainterPath& path) {
@@ -730,6 +844,13 @@ QPointF TSmoothCanvas::AlignedAnchor(int x, int y, const std::string& text) {
 }
 
 void TSmoothCanvas::TextOut(int x, int y, const std::string& text) {
+    if (Collecting()) {
+        Collect(TBackdropOp::TextOut, x, y).Text = text;
+        TakeFontBrush();
+        return;
+    }
+    if (FPainter)
+        NoteDrawnAll();
     const QPointF anchor = AlignedAnchor(x, y, text);
     if (FBackMode != cbmTransparent) {
         const TFloatSize size = TextSize(text);
@@ -783,6 +904,9 @@ void TSmoothCanvas::DrawText(const QPointF& anchor, const std::string& text) {
 
 // The clip is widened by one pixel row above and below the rectangle, not at the sides.
 void TSmoothCanvas::ClipRectangle(int left, int top, int right, int bottom) {
+    // A clip inside the backdrop acts on what is painted before and after it: the operations
+    // so far are painted now and the rest of the draw goes straight to the image.
+    PaintCollected();
     if (!FPainter) {
         IOldClipRect.emplace_back();
         return;
@@ -795,6 +919,7 @@ void TSmoothCanvas::ClipRectangle(int left, int top, int right, int bottom) {
 }
 
 void TSmoothCanvas::UnClipRectangle() {
+    PaintCollected();
     std::optional<QRectF> saved;
     if (!IOldClipRect.empty()) {
         saved = IOldClipRect.back();
@@ -833,6 +958,7 @@ TRect TSmoothCanvas::InitWindow(const TRect& rect) {
     };
     const QSize size(device(rect.Width()), device(rect.Height()));
     if (FBitmap.size() != size || FBitmap.devicePixelRatio() != FRatio) {
+        FShowsKept = false;
         FBitmap = QImage(size, QImage::Format_ARGB32_Premultiplied);
         if (FBitmap.isNull())
             throw std::runtime_error(std::to_string(StatusOutOfMemory));
@@ -850,6 +976,8 @@ TRect TSmoothCanvas::InitWindow(const TRect& rect) {
     auto painter = std::make_unique<QPainter>();
     if (!painter->begin(&FBitmap))
         throw std::runtime_error(std::to_string(StatusGenericError));
+    // The pixels the painter paints on: the image is its own after begin.
+    FImagePixels = FBitmap.bits();
     painter->setRenderHint(QPainter::Antialiasing, true);
     painter->setRenderHint(QPainter::TextAntialiasing, true);
     painter->setBrush(Qt::NoBrush);
@@ -859,12 +987,14 @@ TRect TSmoothCanvas::InitWindow(const TRect& rect) {
 }
 
 void TSmoothCanvas::ShowImage(TImageDestination* destination, const TRect& rect) {
+    EndBackdrop();
     EndDraw();
     CopyTo(destination, rect.Left, rect.Top);
     FDirty = false;
 }
 
 void TSmoothCanvas::AbandonDraw() {
+    FShowsKept = false;
     EndDraw();
     FDirty = true;
 }
@@ -888,6 +1018,9 @@ void TSmoothCanvas::CopyTo(TImageDestination* destination, int x, int y) const {
 }
 
 void TSmoothCanvas::EndDraw() {
+    FImagePixels = nullptr;
+    FCollecting = false;
+    FCollected.clear();
     FPainter.reset();
     ICachedAntialias.reset();
 }

@@ -82,6 +82,15 @@ public:
     void AbandonDraw() override;
     bool ReDrawBitmap(TImageDestination* destination) override;
 
+    // The backdrop's operations are collected instead of painted; at its end the surface either
+    // shows the picture it kept of the same operations or paints them and keeps their picture.
+    // Only a backdrop that paints the whole image opaque somewhere is kept: its picture does not
+    // depend on what the image showed before.
+    void BeginBackdrop() override;
+    void EndBackdrop() override;
+    // How many draws showed a kept backdrop instead of painting one.
+    int BackdropReuses() const { return FBackdropReuses; }
+
     const QImage& Image() const { return FBitmap; }
 
     // Device pixels per logical pixel of the next draw. A new ratio makes the image stale.
@@ -151,6 +160,14 @@ private:
     struct TSprite {
         QImage Image;
         QPoint Offset;
+        // A picture made of a few rectangles of one colour each (a stroke along an axis: its
+        // rows or columns of equal coverage) is blended rectangle by rectangle, each pixel as
+        // the copy of the picture would blend it.
+        struct TFill {
+            QRect Area;
+            QRgb Color = 0;
+        };
+        std::vector<TFill> Fills;
     };
 
     // Pictures by what they show; all are dropped at once when they grow past a budget.
@@ -227,6 +244,58 @@ private:
         auto operator<=>(const TTextKey&) const = default;
     };
 
+    // One painting operation of a backdrop, with the surface state it paints with (the pen for
+    // strokes and outlines, the brush for fills, font, anchor and background for text).
+    struct TBackdropOp {
+        enum TKind { Line, Polyline, FillRect, Rectangle, Ellipse, TextOut };
+        TKind Kind = Line;
+        int A = 0;
+        int B = 0;
+        int C = 0;
+        int D = 0;
+        std::vector<TPoint> Points;
+        std::string Text;
+        TChartPen Pen;
+        TChartBrush Brush;
+        TChartFont Font;
+        int TextAlign = TA_LEFT;
+        TCanvasBackMode BackMode = cbmNone;
+        bool operator==(const TBackdropOp&) const = default;
+        static bool UsesPen(TKind kind) { return kind != FillRect && kind != TextOut; }
+        static bool UsesBrush(TKind kind) { return kind != Line && kind != Polyline; }
+        static bool UsesText(TKind kind) { return kind == TextOut; }
+    };
+
+    // The picture of the last backdrop that was kept, what painted it, and the painter state
+    // it left, which the series then draw with.
+    struct TKeptBackdrop {
+        std::vector<TBackdropOp> Ops;
+        QImage Image;
+        double Ratio = 0;
+        std::uint8_t Transparency = 255;
+        std::optional<bool> StartAntialias;
+        std::optional<bool> Antialias;
+        std::optional<QRgb> PlainColor;
+    };
+
+    bool Collecting() const { return FCollecting; }
+    TBackdropOp& Collect(TBackdropOp::TKind kind, int a = 0, int b = 0, int c = 0, int d = 0);
+    // Paints the collected operations now and stops collecting for the rest of the draw.
+    void PaintCollected();
+    void Replay(const std::vector<TBackdropOp>& ops);
+    bool PaintsTheWholeImage(const TBackdropOp& op) const;
+    bool Keepable(const std::vector<TBackdropOp>& ops) const;
+    bool MatchesKept(const std::vector<TBackdropOp>& ops) const;
+    void ShowKept();
+    void Keep();
+    // While the image holds the kept backdrop, the device pixels drawn over it since: the part
+    // to copy back for the next draw that shows it. Boxes are in logical pixels and widened by
+    // the reach of the pen and the smoothing.
+    void NoteDrawn(const QRectF& box);
+    // A slanted line as the boxes of its short pieces, not as the box of the whole line.
+    void NoteDrawnLine(const QPointF& from, const QPointF& to);
+    void NoteDrawnAll();
+
     // Stroking.
     bool PenDraws() const { return FPen.Visible && FPen.Style != psClear; }
     void PreparePen();
@@ -245,6 +314,7 @@ private:
     };
     TDevicePlace PlaceOf(const QPointF& point) const;
     void Blit(const TSprite& sprite, const QPoint& devicePixel);
+    void BlendFills(const TSprite& sprite, const QPoint& devicePixel);
     // Paints onto a transparent picture covering `area` (logical pixels around the anchor
     // point) and crops it to its ink; `paint` draws relative to the point it is given, in
     // logical pixels, and the anchor point lands at `phase` inside its device pixel.
@@ -279,6 +349,8 @@ private:
     double FRatio = 1;
     double FNextRatio = 1;
     std::unique_ptr<QPainter> FPainter;
+    // The image's pixels while the painter paints them, for what the surface blends itself.
+    uchar* FImagePixels = nullptr;
     std::vector<std::optional<QRectF>> IOldClipRect;
     std::uint8_t FTransparency = 255;
     // The one opaque colour of every pixel of the image, as long as that is known.
@@ -304,6 +376,15 @@ private:
     std::optional<TFontKey> IOldFont;
     int FFontBuilds = 0;
     std::size_t FRunCount = 0;
+
+    bool FCollecting = false;
+    std::vector<TBackdropOp> FCollected;
+    std::optional<bool> FCollectedAntialias;
+    TKeptBackdrop FKept;
+    // The image shows the kept backdrop except within FDrawnOver (device pixels).
+    bool FShowsKept = false;
+    std::vector<QRect> FDrawnOver;
+    int FBackdropReuses = 0;
 
     TSpriteCache<TStrokeKey> FStrokes;
     TSpriteCache<TEllipseKey> FEllipses;

@@ -27,8 +27,9 @@ layer_of() {
     fi
 }
 
-# Where the chart meets Qt: the painter-backed surface and the widget shell.
-qt_allowed='^chart/(SmoothCanvas|Chart|ChartAccessible)\.(h|cpp)$'
+# Where the chart meets Qt: the painter-backed surface (its files named SmoothCanvas...) and the
+# widget shell.
+qt_allowed='^chart/(SmoothCanvas[A-Za-z]*|Chart|ChartAccessible)\.(h|cpp)$'
 
 status=0
 for folder in "${!may_use[@]}"; do

@@ -25,9 +25,11 @@ headless=(xvfb xdotool imagemagick)
 # The tests also check the install target and the Debian package with the desktop's own tools,
 # and stand in for a screen reader through Qt's private Gui API; they run the unit tests and fuzz
 # targets again under the sanitizers: clang, its sanitizer and libFuzzer runtimes
-# (libclang-rt-dev) and llvm-symbolizer (llvm) for readable reports.
+# (libclang-rt-dev) and llvm-symbolizer (llvm) for readable reports. The chart's benchmarks run
+# beside the same chart drawn by a general plotting library (libqcustomplot-dev).
 tests=(libgtest-dev libgmock-dev libbenchmark-dev x11-utils desktop-file-utils appstream lintian
-       dpkg-dev file librsvg2-bin qt6-base-private-dev clang libclang-rt-dev llvm)
+       dpkg-dev file librsvg2-bin qt6-base-private-dev clang libclang-rt-dev llvm
+       libqcustomplot-dev)
 # The end-to-end tests on Wayland: Qt's Wayland plugin, a headless compositor (sway) and its
 # screenshot tool (grim), and the client libraries of the tests' own virtual pointer and
 # keyboard (libwayland-dev, with wayland-scanner, and libxkbcommon-dev).
@@ -50,6 +52,7 @@ editor)
     ;;
 all)
     packages=("${editor[@]}" "${headless[@]}" "${tests[@]}")
+    options=(-DVARNOTEL_BENCH_PEER=ON)
     targets=()
     ;;
 sanitize)

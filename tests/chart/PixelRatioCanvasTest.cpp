@@ -174,6 +174,38 @@ TEST_P(SurfaceAtRatio, SlantedStrokesCoverWhatARoundEndedStrokeCovers) {
     EXPECT_LE(LargestDifference(canvas.Image(), painted), 64);
 }
 
+// Strokes along the axes are blended by the surface itself where no clip cuts them, and copied
+// by the painter where one does: a clip that cuts nothing must leave every pixel as it is.
+TEST_P(SurfaceAtRatio, StrokesBlendedByHandAreThePaintersCopiesPixelForPixel) {
+    TChartPen square = Pen(0x00336699, 3);
+    square.EndStyle = esSquare;
+    TChartPen flat = Pen(clBlack, 2);
+    flat.EndStyle = esFlat;
+    TChartPen translucent = Pen(0x60C0C0C0, 1);
+    auto draw = [&](bool clipped) {
+        TSmoothCanvas canvas;
+        StartDraw(canvas, GetParam(), 200, 150);
+        canvas.AssignBrush(TChartBrush{}, 0x00F0F0F0);
+        canvas.FillRect(0, 0, 200, 150);
+        if (clipped)
+            canvas.ClipRectangle(0, 1, 200, 149);
+        for (const TChartPen& pen : {Pen(clSilver, 1), Pen(clGray, 1), flat, square, translucent}) {
+            canvas.AssignVisiblePen(pen);
+            for (int i = 0; i < 4; ++i) {
+                canvas.Line(10 + 7 * i, 20, 180, 20 + 7 * i);
+                canvas.Line(10, 30 + 23 * i, 190, 30 + 23 * i);
+                canvas.Line(15 + 41 * i, 10, 15 + 41 * i, 140);
+                canvas.Line(20 + 40 * i, 140, 20 + 40 * i, 5);
+            }
+        }
+        return canvas.Image().copy();
+    };
+    const QImage byHand = draw(false);
+    const QImage copied = draw(true);
+    ASSERT_EQ(byHand.size(), copied.size());
+    EXPECT_TRUE(byHand == copied);
+}
+
 INSTANTIATE_TEST_SUITE_P(Ratios, SurfaceAtRatio, ::testing::Values(1.0, 1.25, 1.5, 2.0, 3.0));
 
 // The draw at ratio 2 of a part of the chart, and the same part at ratio 1.
