@@ -3,6 +3,7 @@
 #include "chart/ChartAccessible.h"
 #include "chart/SmoothCanvas.h"
 #include "platform/ErrorReport.h"
+#include "platform/MouseLoss.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -78,22 +79,6 @@ TShiftState ShiftState(const QMouseEvent& event) {
     if (buttons & Qt::MiddleButton)
         shift |= ssMiddle;
     return shift | InputDeviceShift(event.device());
-}
-
-// The release of a held button will not reach the widget: a modal window takes the input,
-// the window loses activation, another grab takes the pointer, or the widget goes away or is
-// disabled. For the capture that counts as a release elsewhere.
-bool LosesMouse(const QEvent& event) {
-    switch (event.type()) {
-    case QEvent::WindowBlocked:
-    case QEvent::WindowDeactivate:
-    case QEvent::UngrabMouse:
-    case QEvent::Hide:
-    case QEvent::EnabledChange:
-        return true;
-    default:
-        return false;
-    }
 }
 
 bool IsArrowKey(int key) {
@@ -315,8 +300,7 @@ void TChart::SetCaptured(bool captured) {
 bool TChart::eventFilter(QObject* watched, QEvent* event) {
     if (watched == FWatchedWindow && event->type() == QEvent::UpdateRequest && isVisible())
         update();
-    else if (FCaptured && event->type() == QEvent::MouseButtonRelease && watched != this &&
-             watched->isWidgetType() && event->spontaneous() &&
+    else if (FCaptured && IsReleaseElsewhere(*this, *watched, *event) &&
              ChartButton(static_cast<QMouseEvent*>(event)->button()))
         SetCaptured(false);
     return false;

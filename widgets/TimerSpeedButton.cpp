@@ -1,6 +1,7 @@
 #include "widgets/TimerSpeedButton.h"
 
 #include "platform/ErrorReport.h"
+#include "platform/MouseLoss.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -175,25 +176,14 @@ void TTimerSpeedButton::leaveEvent(QEvent*) {
 }
 
 void TTimerSpeedButton::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange) {
-        if (!isEnabled())
-            LoseMouse();
+    if (event->type() == QEvent::EnabledChange)
         update();
-    }
     QWidget::changeEvent(event);
 }
 
 bool TTimerSpeedButton::event(QEvent* event) {
-    switch (event->type()) {
-    case QEvent::WindowBlocked:
-    case QEvent::WindowDeactivate:
-    case QEvent::UngrabMouse:
-    case QEvent::Hide:
+    if (LosesMouse(*event))
         LoseMouse();
-        break;
-    default:
-        break;
-    }
     return QWidget::event(event);
 }
 
@@ -218,8 +208,7 @@ void TTimerSpeedButton::SetCaptured(bool captured) {
 }
 
 bool TTimerSpeedButton::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::MouseButtonRelease && watched != this && watched->isWidgetType() &&
-        event->spontaneous())
+    if (IsReleaseElsewhere(*this, *watched, *event))
         LoseMouse();
     return false;
 }
