@@ -11,6 +11,7 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
+#include <ftw.h>
 #include <functional>
 #include <grp.h>
 #include <sys/stat.h>
@@ -33,6 +34,17 @@ constexpr gid_t NoGroup = 65534;
 class ProfileFixture : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(FDir.isValid()); }
+    // A name that is not UTF-8 is beyond QTemporaryDir's reach: the folder's tree goes by its
+    // bytes, before QTemporaryDir removes what is left.
+    void TearDown() override {
+        ::nftw(
+            QFile::encodeName(FDir.path()).constData(),
+            [](const char* path, const struct stat*, int, FTW*) {
+                ::remove(path);
+                return 0;
+            },
+            16, FTW_DEPTH | FTW_PHYS);
+    }
 
     QString Path(const QString& name = "t.ini") const { return FDir.filePath(name); }
     QByteArray Native(const QString& name = "t.ini") const { return QFile::encodeName(Path(name)); }
