@@ -52,7 +52,7 @@ editor)
     ;;
 all)
     packages=("${editor[@]}" "${headless[@]}" "${tests[@]}")
-    options=(-DVARNOTEL_BENCH_PEER=ON)
+    options+=(-DVARNOTEL_BENCH_PEER=ON)
     targets=()
     ;;
 sanitize)
