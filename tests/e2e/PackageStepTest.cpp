@@ -5,6 +5,7 @@
 #include "support/Process.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <unistd.h>
@@ -162,5 +163,63 @@ INSTANTIATE_TEST_SUITE_P(
               {},
               {}}),
     [](const ::testing::TestParamInfo<TCase>& info) { return info.param.Name; });
+
+// Each set-up asks CMake for its own configuration: the editor alone looks for no test package,
+// the full build configures the tests with the benchmarks' peer, and the sanitizer build the
+// tests under clang in a folder of its own.
+struct TSetup {
+    const char* Name;
+    QStringList Options;
+    QStringList Configures; // parts of the configure call
+    QStringList Never;      // what it must not ask for
+};
+
+void PrintTo(const TSetup& s, std::ostream* os) {
+    *os << s.Name;
+}
+
+class SetupCommand : public ::testing::TestWithParam<TSetup> {};
+
+TEST_P(SetupCommand, ConfiguresWhatItsModeBuilds) {
+    const TSetup& s = GetParam();
+    TStandIns machine;
+    machine.AptGet();
+    if (geteuid() != 0)
+        machine.SudoAllows();
+    machine.Fake("cmake", "exit 0");
+    QProcessEnvironment env = machine.Env(QProcessEnvironment::systemEnvironment());
+    const QString build = machine.FilePath("build");
+    env.insert("VARNOTEL_BUILD_DIR", build);
+    const TRun run =
+        RunProgram("/bin/bash", QStringList{VARNOTEL_SOURCE_DIR "/scripts/setup.sh"} + s.Options,
+                   env, {}, 60000);
+    ASSERT_TRUE(run.Finished);
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    const QStringList configures = machine.Calls().filter(QRegularExpression("^cmake -S "));
+    ASSERT_EQ(configures.size(), 1) << machine.Calls().join('\n').toStdString();
+    const QString call = QString(configures.first()).replace(build, "BUILD");
+    for (const QString& part : s.Configures)
+        EXPECT_TRUE(call.contains(part))
+            << "missing: " << part.toStdString() << "\nin: " << call.toStdString();
+    for (const QString& part : s.Never)
+        EXPECT_FALSE(call.contains(part)) << part.toStdString() << " in: " << call.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, SetupCommand,
+    ::testing::Values(TSetup{"Editor",
+                             {"editor", "headless"},
+                             {"-B BUILD ", "-DVARNOTEL_TESTS=OFF"},
+                             {"-DVARNOTEL_TESTS=ON", "PEER"}},
+                      TSetup{"All",
+                             {"all"},
+                             {"-B BUILD ", "-DVARNOTEL_TESTS=ON", "-DVARNOTEL_BENCH_PEER=ON"},
+                             {"-DVARNOTEL_TESTS=OFF", "SANITIZE"}},
+                      TSetup{"Sanitize",
+                             {"sanitize"},
+                             {"-B BUILD-sanitize ", "-DVARNOTEL_TESTS=ON", "-DVARNOTEL_SANITIZE=ON",
+                              "-DVARNOTEL_FUZZ=ON"},
+                             {"-DVARNOTEL_TESTS=OFF"}}),
+    [](const ::testing::TestParamInfo<TSetup>& info) { return info.param.Name; });
 
 } // namespace
