@@ -286,23 +286,18 @@ void TChart::mouseReleaseEvent(QMouseEvent* event) {
 // While the chart holds the mouse, a release that another widget gets (a popup or another
 // grab took the pointer) ends the capture as one reaching the chart would.
 void TChart::SetCaptured(bool captured) {
-    if (captured == FCaptured)
-        return;
     FCaptured = captured;
-    if (captured)
-        qApp->installEventFilter(this);
-    else
-        qApp->removeEventFilter(this);
+    FReleaseWatch.SetArmed(captured);
 }
 
-// Two watches share this filter: the window's requests for a new frame (WatchWindow), and,
-// while the chart holds the mouse, the releases that other widgets get (SetCaptured).
+void TChart::ReleasedElsewhere(Qt::MouseButton button) {
+    if (ChartButton(button))
+        SetCaptured(false);
+}
+
 bool TChart::eventFilter(QObject* watched, QEvent* event) {
     if (watched == FWatchedWindow && event->type() == QEvent::UpdateRequest && isVisible())
         update();
-    else if (FCaptured && IsReleaseElsewhere(*this, *watched, *event) &&
-             ChartButton(static_cast<QMouseEvent*>(event)->button()))
-        SetCaptured(false);
     return false;
 }
 

@@ -4,6 +4,7 @@
 // the control that puts it in a window.
 
 #include "chart/Series.h"
+#include "platform/MouseLoss.h"
 
 #include <QCursor>
 #include <QPointer>
@@ -132,6 +133,7 @@ private:
     void WatchWindow();
     void FollowDevicePixelRatio();
     void SetCaptured(bool captured);
+    void ReleasedElsewhere(Qt::MouseButton button);
     void Press(QMouseEvent* event, TShiftState extraShift);
     bool Reaches(QPoint pos) const;
     bool TakesFocusOnPress() const;
@@ -141,6 +143,8 @@ private:
     // From a left press to the first release of any button, every move belongs to the chart,
     // wherever the pointer is.
     bool FCaptured = false;
+    TReleaseWatch FReleaseWatch{this,
+                                [this](Qt::MouseButton button) { ReleasedElsewhere(button); }};
     // The window's last paint failed: its error has been reported.
     bool FPaintFailed = false;
     // The pointer shape the layout gave the chart; it shows over the whole chart at all times.

@@ -1,7 +1,8 @@
 #include "platform/MouseLoss.h"
 
+#include <QCoreApplication>
 #include <QEvent>
-#include <QObject>
+#include <QMouseEvent>
 
 bool LosesMouse(const QEvent& event) {
     switch (event.type()) {
@@ -16,7 +17,22 @@ bool LosesMouse(const QEvent& event) {
     }
 }
 
-bool IsReleaseElsewhere(const QObject& holder, const QObject& watched, const QEvent& event) {
-    return event.type() == QEvent::MouseButtonRelease && &watched != &holder &&
-           watched.isWidgetType() && event.spontaneous();
+TReleaseWatch::TReleaseWatch(QObject* holder, std::function<void(Qt::MouseButton)> onRelease)
+    : QObject(holder), FHolder(holder), FOnRelease(std::move(onRelease)) {}
+
+void TReleaseWatch::SetArmed(bool armed) {
+    if (armed == FArmed)
+        return;
+    FArmed = armed;
+    if (armed)
+        QCoreApplication::instance()->installEventFilter(this);
+    else
+        QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool TReleaseWatch::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease && watched != FHolder &&
+        watched->isWidgetType() && event->spontaneous())
+        FOnRelease(static_cast<QMouseEvent*>(event)->button());
+    return false;
 }

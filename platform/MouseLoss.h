@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QObject>
+#include <Qt>
+
+#include <functional>
+
 class QEvent;
-class QObject;
 
 // How a control that holds the mouse from a press to its release learns that the release will
 // never reach it, so that it can end the hold as a release elsewhere would.
@@ -10,6 +14,19 @@ class QObject;
 // or the control is hidden or its enabled state changes.
 bool LosesMouse(const QEvent& event);
 
-// A real button release that another widget gets while holder holds the mouse: a popup or
-// another grab took the pointer, if only for a moment. For an application-wide event filter.
-bool IsReleaseElsewhere(const QObject& holder, const QObject& watched, const QEvent& event);
+// While armed, tells its holder of each real button release that another widget gets: a popup
+// or another grab took the pointer, if only for a moment. It watches the whole application, and
+// only while armed, from the press to the end of the hold.
+class TReleaseWatch : public QObject {
+public:
+    TReleaseWatch(QObject* holder, std::function<void(Qt::MouseButton)> onRelease);
+    void SetArmed(bool armed);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QObject* FHolder;
+    std::function<void(Qt::MouseButton)> FOnRelease;
+    bool FArmed = false;
+};

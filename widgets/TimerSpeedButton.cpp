@@ -198,19 +198,8 @@ void TTimerSpeedButton::LoseMouse() {
 // While the arrow holds the mouse, a release that another widget gets (a popup or another
 // grab took the pointer, if only for a moment) ends the hold.
 void TTimerSpeedButton::SetCaptured(bool captured) {
-    if (captured == FCaptured)
-        return;
     FCaptured = captured;
-    if (captured)
-        qApp->installEventFilter(this);
-    else
-        qApp->removeEventFilter(this);
-}
-
-bool TTimerSpeedButton::eventFilter(QObject* watched, QEvent* event) {
-    if (IsReleaseElsewhere(*this, *watched, *event))
-        LoseMouse();
-    return false;
+    FReleaseWatch.SetArmed(captured);
 }
 
 bool TTimerSpeedButton::MouseTakenElsewhere() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/MouseLoss.h"
+
 #include <QImage>
 #include <QPainterPath>
 #include <QWidget>
@@ -58,7 +60,6 @@ protected:
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void SetCaptured(bool captured);
@@ -84,5 +85,6 @@ private:
     bool FDragging = false;
     // The arrow holds the mouse: from a left press until any button is released.
     bool FCaptured = false;
+    TReleaseWatch FReleaseWatch{this, [this](Qt::MouseButton) { LoseMouse(); }};
     bool FMouseInControl = false;
 };
