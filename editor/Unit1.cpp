@@ -1,5 +1,6 @@
 #include "editor/Unit1.h"
 
+#include "editor/Button.h"
 #include "editor/Fonts.h"
 #include "editor/LinkLabel.h"
 #include "platform/ErrorReport.h"
@@ -137,19 +138,17 @@ void TForm1::BuildLayout() {
         HandleErrors([&] { LinkLabel3LinkClick(LinkLabel3, link); });
     });
 
-    B_LoadIniFile = new QPushButton("Load", this);
+    B_LoadIniFile = new TButton("Load", this);
     B_LoadIniFile->setObjectName("B_LoadIniFile");
     B_LoadIniFile->setFont(TahomaFont(13));
     B_LoadIniFile->setGeometry(1008, 11, 75, 25);
-    B_LoadIniFile->setAutoDefault(false);
     connect(B_LoadIniFile, &QPushButton::clicked, this,
             [this] { HandleErrors([this] { B_LoadIniFileClick(B_LoadIniFile); }); });
 
-    B_SaveIniFile = new QPushButton("Save", this);
+    B_SaveIniFile = new TButton("Save", this);
     B_SaveIniFile->setObjectName("B_SaveIniFile");
     B_SaveIniFile->setFont(TahomaFont(13));
     B_SaveIniFile->setGeometry(1089, 11, 75, 25);
-    B_SaveIniFile->setAutoDefault(false);
     connect(B_SaveIniFile, &QPushButton::clicked, this,
             [this] { HandleErrors([this] { B_SaveIniFileClick(B_SaveIniFile); }); });
 

@@ -25,6 +25,7 @@ bool WaitForFile(const QString& path) {
 constexpr QPoint RpmBox(int k) {
     return {16 + 30, 76 + 32 * (k - 1) + 13};
 }
+constexpr QPoint LoadButton{1008 + 37, 11 + 12};
 constexpr QPoint SaveButton{1089 + 37, 11 + 12};
 
 class EditorWindow : public ::testing::Test {
@@ -45,12 +46,29 @@ TEST_F(EditorWindow, OpensAtItsFixedSize) {
     EXPECT_TRUE(X.EditorRunning());
 }
 
-TEST_F(EditorWindow, TypedSpeedPushesTheNeighbourAndSaves) {
+// How the user presses "Save" and "Load": with the mouse, or with the keyboard alone on the
+// focused button (Space as on every desktop; Return and keypad Enter as on the desktop the
+// window's buttons come from).
+class PressedButton : public EditorWindow, public ::testing::WithParamInterface<const char*> {
+protected:
+    bool ByMouse() const { return QString(GetParam()) == "click"; }
+    // Presses the button that has the focus, or clicks the one at that place.
+    void Press(QPoint button) {
+        if (ByMouse())
+            X.Click(button);
+        else
+            X.Keys({GetParam()});
+    }
+};
+
+TEST_P(PressedButton, TypedSpeedPushesTheNeighbourAndSavesAndLoads) {
     X.Click(RpmBox(1));
     X.Keys({"ctrl+a"});
     X.Type("2500");
     X.Keys({"Tab"});
-    X.Click(SaveButton);
+    // Back from ADV1 over RPM1 to "Save", the control before the boxes.
+    X.Keys({"shift+Tab", "shift+Tab"});
+    Press(SaveButton);
     ASSERT_TRUE(WaitForFile(IniPath()));
     QThread::msleep(300);
     EXPECT_EQ(SavedValue(IniPath(), "RPM", 1), 2500);
@@ -59,8 +77,25 @@ TEST_F(EditorWindow, TypedSpeedPushesTheNeighbourAndSaves) {
     // The advance boxes are saved as they show, not as the chart started.
     EXPECT_EQ(SavedValue(IniPath(), "ADV", 4), 12);
     EXPECT_EQ(SavedValue(IniPath(), "ADV", 6), 8);
+
+    // "Load" (the control before "Save") clamps an advance of 99 to 50, which the next save
+    // writes; had nothing loaded, the box's 10 would be written.
+    {
+        QSettings ini(IniPath(), QSettings::IniFormat);
+        ini.setValue("ADV/1", 99);
+    }
+    X.Keys({"shift+Tab"});
+    Press(LoadButton);
+    X.Keys({"Tab"});
+    Press(SaveButton);
+    QThread::msleep(300);
+    EXPECT_EQ(SavedValue(IniPath(), "ADV", 1), 50);
+    EXPECT_EQ(SavedValue(IniPath(), "RPM", 1), 2500);
     EXPECT_TRUE(X.EditorRunning());
 }
+
+INSTANTIATE_TEST_SUITE_P(ByMouseOrKey, PressedButton,
+                         ::testing::Values("click", "space", "Return", "KP_Enter"));
 
 // The window's icon, as the window manager reads it, is the desktop entry's icon at 48 pixels.
 TEST_F(EditorWindow, ShowsTheIconOfItsDesktopEntry) {

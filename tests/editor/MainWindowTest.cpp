@@ -105,6 +105,42 @@ TEST_F(MainWindow, LinkOpensThePublishersAddressByClickOrEnter) {
     EXPECT_EQ(Platform.UrlOpener.Opened, QStringList({address, address}));
 }
 
+// A focused button is pressed by Return and keypad Enter as by Space: once per press, not by
+// the repeats of a held key, not with a modifier held.
+TEST_F(MainWindow, EnterPressesTheFocusedButtonOncePerPress) {
+    struct Press {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        bool repeat;
+        int clicks;
+    };
+    const Press presses[] = {
+        {Qt::Key_Return, Qt::NoModifier, false, 1},
+        {Qt::Key_Enter, Qt::KeypadModifier, false, 1},
+        {Qt::Key_Space, Qt::NoModifier, false, 1},
+        {Qt::Key_Return, Qt::NoModifier, true, 0},
+        {Qt::Key_Enter, Qt::KeypadModifier, true, 0},
+        {Qt::Key_Return, Qt::ControlModifier, false, 0},
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    QPushButton* load = Form->B_LoadIniFile;
+    int clicks = 0;
+    QObject::connect(load, &QPushButton::clicked, [&clicks] { ++clicks; });
+    load->setFocus(Qt::TabFocusReason);
+    for (const Press& p : presses) {
+        clicks = 0;
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent event(type, p.key, p.modifiers, {}, p.repeat);
+            QApplication::sendEvent(load, &event);
+        }
+        EXPECT_EQ(clicks, p.clicks) << "key " << p.key << ", repeat " << p.repeat;
+    }
+    QDir::setCurrent(previous);
+}
+
 TEST_F(MainWindow, ClosingAfterEditsEndsTheApplicationWithoutAPromptOrAFile) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
