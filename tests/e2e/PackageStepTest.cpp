@@ -28,6 +28,7 @@ struct TCase {
     QString Installs;     // the packages of the one install, or none
     QStringList Says;     // parts of what it prints, in any order
     bool OneLine = false; // everything it prints is one line
+    QString Locked = {};  // the apt-get command that another package manager keeps waiting
 };
 
 // What a case is called in the test's name and in its failures.
@@ -52,9 +53,10 @@ TEST_P(PackageStep, DecidesWhatToInstallAndSaysWhatItCannot) {
     for (QString entry : c.Installed)
         installed << entry.replace("NATIVE", arch);
     machine.Installed(installed);
-    for (const char* tool : {"dpkg", "dpkg-query", "env"})
+    for (const char* tool :
+         {"dpkg", "dpkg-query", "env", "mktemp", "rm", "cat", "grep", "sed", "head", "sleep"})
         machine.Real(tool, QString("/usr/bin/") + tool);
-    machine.AptGet(c.Conflicts);
+    machine.AptGet(c.Conflicts, c.Locked);
     if (c.Who == TWho::MayInstall && geteuid() != 0)
         machine.SudoAllows();
     if (c.Who == TWho::SudoRefuses)
@@ -88,6 +90,10 @@ TEST_P(PackageStep, DecidesWhatToInstallAndSaysWhatItCannot) {
     if (c.Says.isEmpty()) {
         EXPECT_EQ(said.toStdString(), "");
     }
+    // A held lock is waited for, said once, and never taken for an archive out of reach.
+    EXPECT_EQ(said.count("Another package manager is running"), c.Locked.isEmpty() ? 0 : 1)
+        << said.toStdString();
+    EXPECT_FALSE(said.contains("Debian's archive")) << said.toStdString();
 
     const QStringList changes = machine.Changes();
     if (c.Installs.isEmpty()) {
@@ -154,6 +160,28 @@ INSTANTIATE_TEST_SUITE_P(
               {},
               {"as root with: apt-get install --no-install-recommends varnotel-no-such-package"},
               true},
+        TCase{
+            "PackageListsLockedByAnotherRun",
+            {},
+            {"xdotool"},
+            TWho::MayInstall,
+            {},
+            false,
+            "xdotool",
+            {"Another package manager is running (apt-get, process 4242): waiting for it to end."},
+            false,
+            "update"},
+        TCase{
+            "DpkgLockedByAnotherRun",
+            {},
+            {"xdotool"},
+            TWho::MayInstall,
+            {},
+            false,
+            "xdotool",
+            {"Another package manager is running (apt-get, process 4242): waiting for it to end."},
+            false,
+            "install"},
         TCase{"NothingMissingWithoutSudo",
               {"bash NATIVE installed", "fonts-wine all installed"},
               {"bash", "fonts-wine"},
