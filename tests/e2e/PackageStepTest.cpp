@@ -6,6 +6,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <unistd.h>
@@ -249,5 +250,48 @@ INSTANTIATE_TEST_SUITE_P(
                               "-DVARNOTEL_FUZZ=ON"},
                              {"-DVARNOTEL_TESTS=OFF"}}),
     [](const ::testing::TestParamInfo<TSetup>& info) { return info.param.Name; });
+
+// Two set-ups in one build folder at once (two terminals, a double click): the second says that
+// it waits and calls CMake only once the first is done with the folder.
+TEST(SetupCommandTwice, TheSecondWaitsForTheFirstToBeDoneWithTheFolder) {
+    TStandIns machine;
+    machine.AptGet();
+    if (geteuid() != 0)
+        machine.SudoAllows();
+    // The first one's CMake keeps the folder until the test lets it go.
+    const QString go = machine.FilePath("go");
+    machine.Fake("cmake", "echo begin >>'" + machine.FilePath("calls") + "'\nuntil [ -e '" + go +
+                              "' ]; do sleep 0.05; done\necho end >>'" + machine.FilePath("calls") +
+                              "'");
+    QProcessEnvironment env = machine.Env(QProcessEnvironment::systemEnvironment());
+    env.insert("VARNOTEL_BUILD_DIR", machine.FilePath("build"));
+    env.remove("VARNOTEL_HELD_BUILD");
+    const QStringList setup{VARNOTEL_SOURCE_DIR "/scripts/setup.sh", "editor"};
+    QProcess first, second;
+    for (QProcess* p : {&first, &second}) {
+        p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::MergedChannels);
+    }
+    first.start("/bin/bash", setup);
+    for (int i = 0; i < 400 && !machine.Calls().contains("begin"); ++i)
+        QThread::msleep(50);
+    ASSERT_TRUE(machine.Calls().contains("begin")) << machine.Calls().join('\n').toStdString();
+    second.start("/bin/bash", setup);
+    QString said;
+    while (!said.contains("waiting") && second.waitForReadyRead(20000))
+        said += QString::fromLocal8Bit(second.readAll());
+    QFile(go).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(first.waitForFinished(30000) && second.waitForFinished(30000));
+    said += QString::fromLocal8Bit(second.readAll());
+    EXPECT_EQ(first.exitCode(), 0) << QString::fromLocal8Bit(first.readAll()).toStdString();
+    EXPECT_EQ(second.exitCode(), 0) << said.toStdString();
+
+    EXPECT_TRUE(said.contains("Another build or test run is using " + machine.FilePath("build") +
+                              ": waiting until it ends."))
+        << said.toStdString();
+    // Each configures and builds, and no call of CMake overlaps another.
+    EXPECT_EQ(machine.Calls().filter(QRegularExpression("^(begin|end)$")).join(' ').toStdString(),
+              "begin end begin end begin end begin end");
+}
 
 } // namespace
