@@ -195,12 +195,12 @@ TEST_F(XSessionHelper, WaylandCasesWhoseCompositorCannotStartFailWithItsMessageA
             machine.Env(QProcessEnvironment::systemEnvironment()), {}, 120000);
     ASSERT_TRUE(run.Finished);
     EXPECT_EQ(run.ExitCode, 1) << run.Out.toStdString() << run.Err.toStdString();
-    EXPECT_TRUE(run.Out.contains("5 FAILED TESTS")) << run.Out.toStdString();
     // One failure a case, each with what the session said.
-    EXPECT_EQ(run.Out.count(": Failure\n"), 5) << run.Out.toStdString();
-    EXPECT_EQ(run.Out.count("the compositor exited with status 1 before it took a socket"), 5)
+    const qsizetype cases = run.Out.count("[ RUN      ] WaylandWindow.");
+    EXPECT_GT(cases, 0) << run.Out.toStdString();
+    EXPECT_EQ(run.Out.count(": Failure\n"), cases) << run.Out.toStdString();
+    EXPECT_EQ(run.Out.count("the compositor exited with status 1 before it took a socket"), cases)
         << run.Out.toStdString();
-    EXPECT_EQ(run.Out.count("Failed to allocate buffer"), 5) << run.Out.toStdString();
     ExpectNothingLeftRunning();
 }
 

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -58,26 +57,16 @@ public:
     // apt-get that installs nothing; `conflicts` are shell case patterns and the installed
     // package that apt would remove for each ("imagemagick) removes=graphicsmagick-imagemagick-
     // compat ;;"), which its dry run names as apt's does and which --no-remove refuses. With
-    // `locked` ("update" or "install"), another package manager holds apt's lock for that
-    // command's first two calls, which apt refuses as it does then, and notes "locked".
-    void AptGet(const QString& conflicts = {}, const QString& locked = {}) {
-        QString refuse;
-        if (!locked.isEmpty()) {
-            const QString lock =
-                locked == "update" ? "/var/lib/apt/lists/lock" : "/var/lib/dpkg/lock-frontend";
-            refuse = QString("case \" $* \" in *' -s '*) ;; *' %1 '*)\n"
-                             "  n=$(cat '%2' 2>/dev/null || echo 0)\n"
-                             "  if [ $n -lt 2 ]; then\n"
-                             "    echo $((n + 1)) >'%2'\n"
-                             "    echo locked >>'%3'\n"
-                             "    echo 'E: Could not get lock %4. It is held by process 4242 "
-                             "(apt-get)' >&2\n"
-                             "    exit 100\n"
-                             "  fi ;;\n"
-                             "esac\n")
-                         .arg(locked, Root.filePath("locks"), Root.filePath("calls"), lock);
-        }
-        Fake("apt-get", refuse + "removes=\nfor a; do case $a in " + conflicts +
+    // `listsLocked`, another package manager holds the package lists for two updates.
+    void AptGet(const QString& conflicts = {}, bool listsLocked = false) {
+        const QString refuse =
+            QString(
+                "case \" $* \" in *' update '*) echo >>'%1'\n"
+                "  [ $(wc -l <'%1') -gt 2 ] || { echo 'E: Could not get lock /var/lib/apt/lists/"
+                "lock. It is held by process 4242 (apt-get)' >&2; exit 100; } ;;\nesac\n")
+                .arg(Root.filePath("updates"));
+        Fake("apt-get", (listsLocked ? refuse : QString()) + "removes=\nfor a; do case $a in " +
+                            conflicts +
                             " esac; done\n"
                             "[ -n \"$removes\" ] || exit 0\n"
                             "case \" $* \" in\n"
@@ -101,22 +90,15 @@ public:
         return QString::fromLocal8Bit(file.readAll()).split('\n', Qt::SkipEmptyParts);
     }
 
-    // The calls that would have changed the machine: everything but a dry run, a list update or
-    // a call refused for a held lock; written without the wait for apt's lock they may ask for.
+    // The calls that would have changed the machine: everything but a dry run or a list update.
     QStringList Changes() const {
         QStringList changes;
-        const QStringList calls = Calls();
-        for (int i = 0; i < calls.size(); ++i) {
-            const QString call =
-                QString(calls[i]).remove(QRegularExpression("-o DPkg::Lock::Timeout=\\d+ "));
-            if (i + 1 < calls.size() && calls[i + 1] == "locked")
-                continue;
+        for (const QString& call : Calls())
             if (call.startsWith("apt-get") && !call.contains(" -s ") &&
-                call != "apt-get update -qq")
+                !call.endsWith(" update -qq"))
                 changes << call;
             else if (call.startsWith("removed"))
                 changes << call;
-        }
         return changes;
     }
 
