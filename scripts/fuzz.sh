@@ -18,8 +18,11 @@ shift
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(ProfileReaderFuzzer ProfileWriterFuzzer IntegerTextFuzzer)
 
-scripts/setup.sh sanitize
 build=${VARNOTEL_BUILD_DIR:-build}-sanitize
+# shellcheck source=scripts/build-lock.sh
+. scripts/build-lock.sh
+hold_build "$build"
+scripts/setup.sh sanitize
 pids=()
 for target in "${targets[@]}"; do
     runs=$build/fuzz/runs/$target

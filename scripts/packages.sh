@@ -33,9 +33,54 @@ else
     exit 1
 fi
 
+# Another package manager (a second run of these scripts, an upgrade in the background) may hold
+# one of apt's locks for minutes. apt-get (2.6, Debian 12's) waits only for dpkg's, and only when
+# told to (DPkg::Lock::Timeout): it gives up at once on the package lists' and the downloads'. So
+# as long as apt-get says that a lock is held, which it does before it changes anything, this
+# says so once (on standard error: the install's output is not shown) and tries again, for ten
+# minutes at most, then says who still holds it (status 2); status 1 is any other failure, with
+# what apt-get said. Its messages are read in the C locale.
+errors=$(mktemp)
+trap 'rm -f "$errors"' EXIT
+wait_for=600
+holder=
+as_root_apt_get() {
+    local start=$SECONDS waiting=() held said_by
+    while :; do
+        if "${as_root[@]}" env LC_ALL=C DEBIAN_FRONTEND=noninteractive \
+            apt-get "${waiting[@]}" "$@" 2>"$errors"; then
+            cat "$errors" >&2
+            return 0
+        fi
+        if ! grep -q -e '^E: Could not get lock ' \
+            -e '^E: Unable to acquire the dpkg frontend lock' "$errors"; then
+            cat "$errors" >&2
+            return 1
+        fi
+        # "E: Could not get lock /var/lib/apt/lists/lock. It is held by process 4242 (apt-get)"
+        held='s/^E: Could not get lock .* held by process \([0-9]*\) (\(.*\))$/\2, process \1/p'
+        said_by=$(sed -n "$held" "$errors" | head -n 1)
+        holder=${said_by:-$holder}
+        [ $((SECONDS - start)) -lt $wait_for ] || return 2
+        [ ${#waiting[@]} -gt 0 ] ||
+            echo "Another package manager is running${holder:+ ($holder)}: waiting for it to" \
+                "end." >&2
+        waiting=(-o "DPkg::Lock::Timeout=$((wait_for - (SECONDS - start)))")
+        sleep 1
+    done
+}
+lock_held() {
+    echo "Another package manager${holder:+ ($holder)} still holds apt's lock after" \
+        "$((wait_for / 60)) minutes: run this again when it has ended." >&2
+    exit 1
+}
+
 echo "Installing the missing Debian packages (this can take several minutes): ${missing[*]}"
-"${as_root[@]}" apt-get update -qq ||
-    { echo "The package lists could not be updated: installing needs Debian's archive." >&2; exit 1; }
+as_root_apt_get update -qq || {
+    [ $? -eq 2 ] && lock_held
+    echo "The package lists could not be updated: installing needs Debian's archive." >&2
+    exit 1
+}
 
 # The packages that installing would remove, as apt-get's dry run names them ("Remv NAME ...").
 removals() {
@@ -58,5 +103,5 @@ if [ -n "$removed" ]; then
 fi
 
 # --no-remove: should apt still find a package to remove, it stops instead.
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -qq --no-remove --no-install-recommends "${missing[@]}" >/dev/null
+as_root_apt_get install -y -qq --no-remove --no-install-recommends "${missing[@]}" >/dev/null ||
+    { [ $? -eq 2 ] && lock_held; exit 1; }

@@ -18,6 +18,10 @@ if [ $# -gt 0 ]; then
     esac
 fi
 
+# shellcheck source=scripts/build-lock.sh
+. scripts/build-lock.sh
+hold_build "$build"
+
 # VARNOTEL_SKIP_BUILD=1 runs what is already built, without installing or building anything.
 setup() { [ -n "${VARNOTEL_SKIP_BUILD:-}" ] || scripts/setup.sh editor "$@"; }
 
@@ -26,6 +30,7 @@ setup() { [ -n "${VARNOTEL_SKIP_BUILD:-}" ] || scripts/setup.sh editor "$@"; }
 if [ -n "${DISPLAY:-}" ]; then
     setup display
     if xdpyinfo >/dev/null 2>&1; then
+        release_build
         exec "$build/varnotel"
     fi
     why="The display $DISPLAY does not answer"

@@ -72,6 +72,9 @@ sanitize)
     ;;
 esac
 
+# shellcheck source=scripts/build-lock.sh
+. scripts/build-lock.sh
+hold_build "$build"
 scripts/packages.sh "${packages[@]}"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)" "${targets[@]}"

@@ -21,6 +21,8 @@ if [ $# -gt 0 ]; then
     esac
 fi
 
+# shellcheck source=scripts/build-lock.sh
+. scripts/build-lock.sh
 passed=0
 failed=0
 skipped=0
@@ -68,14 +70,17 @@ run_tests() {
 }
 
 # A build that fails counts as one failure, and the tests that it would have run are not run.
+# The folder is held from its build to the end of its tests: they run programmes built there.
 build_and_test() {
     local what=$1 dir=$2
+    hold_build "$dir"
     if scripts/setup.sh "$what"; then
         run_tests "$dir"
     else
         failed=$((failed + 1))
         broken+=("scripts/setup.sh $what failed: the tests of $dir did not run")
     fi
+    release_build
 }
 
 build_and_test all "$build"

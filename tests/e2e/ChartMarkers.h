@@ -22,6 +22,12 @@ inline bool IsMarkerYellow(QRgb c) {
 // pixels. A disc is centred on the corner point between four pixels, so the centre of its
 // pixels lies half a pixel up and left of the point itself.
 inline std::vector<QPointF> MarkerCentres(const QImage& window) {
+    // A picture that failed, or one of less than the window, has no chart to look at.
+    if (!window.rect().contains(ChartArea)) {
+        ADD_FAILURE() << "a picture of " << window.width() << " x " << window.height()
+                      << " pixels does not hold the chart";
+        return {};
+    }
     std::vector<std::vector<QPoint>> blobs;
     std::vector<std::vector<int>> label(window.width(), std::vector<int>(window.height(), -1));
     for (int x = ChartArea.left(); x <= ChartArea.right(); ++x) {

@@ -5,6 +5,7 @@
 #include "StandIns.h"
 #include "support/Process.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -179,6 +180,27 @@ TEST_F(XSessionHelper, AWaylandWindowThatNeverAppearsEndsTheEditorAndTheComposit
     EXPECT_TRUE(run.Err.contains("no window today")) << run.Err.toStdString();
     EXPECT_TRUE(run.Err.contains("the compositor's messages")) << run.Err.toStdString();
     EXPECT_TRUE(run.Out.isEmpty()) << run.Out.toStdString();
+    ExpectNothingLeftRunning();
+}
+
+// A Wayland case whose compositor cannot start fails with the session's account alone: nothing of
+// the case runs against a session that is not there, to die on an empty picture of it.
+TEST_F(XSessionHelper, WaylandCasesWhoseCompositorCannotStartFailWithItsMessageAlone) {
+    if (QString(VARNOTEL_WAYLAND_INPUT).isEmpty())
+        GTEST_SKIP() << "built without the Wayland input client";
+    TStandIns machine;
+    machine.Fake("sway", "echo '[ERROR] [wlr] Failed to allocate buffer' >&2\nexit 1");
+    const TRun run =
+        Run(QCoreApplication::applicationFilePath(), {"--gtest_filter=WaylandWindow.*"},
+            machine.Env(QProcessEnvironment::systemEnvironment()), {}, 120000);
+    ASSERT_TRUE(run.Finished);
+    EXPECT_EQ(run.ExitCode, 1) << run.Out.toStdString() << run.Err.toStdString();
+    // One failure a case, each with what the session said.
+    const qsizetype cases = run.Out.count("[ RUN      ] WaylandWindow.");
+    EXPECT_GT(cases, 0) << run.Out.toStdString();
+    EXPECT_EQ(run.Out.count(": Failure\n"), cases) << run.Out.toStdString();
+    EXPECT_EQ(run.Out.count("the compositor exited with status 1 before it took a socket"), cases)
+        << run.Out.toStdString();
     ExpectNothingLeftRunning();
 }
 

@@ -6,6 +6,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <unistd.h>
@@ -25,9 +26,10 @@ struct TCase {
     TWho Who;
     QString Conflicts; // shell case patterns for the stand-in apt-get
     bool Fails;
-    QString Installs;     // the packages of the one install, or none
-    QStringList Says;     // parts of what it prints, in any order
-    bool OneLine = false; // everything it prints is one line
+    QString Installs;         // the packages of the one install, or none
+    QStringList Says;         // parts of what it prints, in any order
+    bool OneLine = false;     // everything it prints is one line
+    bool ListsLocked = false; // another package manager holds the package lists a while
 };
 
 // What a case is called in the test's name and in its failures.
@@ -52,9 +54,10 @@ TEST_P(PackageStep, DecidesWhatToInstallAndSaysWhatItCannot) {
     for (QString entry : c.Installed)
         installed << entry.replace("NATIVE", arch);
     machine.Installed(installed);
-    for (const char* tool : {"dpkg", "dpkg-query", "env"})
+    for (const char* tool :
+         {"dpkg", "dpkg-query", "env", "mktemp", "rm", "cat", "grep", "sed", "head", "sleep", "wc"})
         machine.Real(tool, QString("/usr/bin/") + tool);
-    machine.AptGet(c.Conflicts);
+    machine.AptGet(c.Conflicts, c.ListsLocked);
     if (c.Who == TWho::MayInstall && geteuid() != 0)
         machine.SudoAllows();
     if (c.Who == TWho::SudoRefuses)
@@ -88,6 +91,10 @@ TEST_P(PackageStep, DecidesWhatToInstallAndSaysWhatItCannot) {
     if (c.Says.isEmpty()) {
         EXPECT_EQ(said.toStdString(), "");
     }
+    // A held lock is waited for, said once, and never taken for an archive out of reach.
+    EXPECT_EQ(said.count("Another package manager is running"), c.ListsLocked ? 1 : 0)
+        << said.toStdString();
+    EXPECT_FALSE(said.contains("Debian's archive")) << said.toStdString();
 
     const QStringList changes = machine.Changes();
     if (c.Installs.isEmpty()) {
@@ -154,6 +161,17 @@ INSTANTIATE_TEST_SUITE_P(
               {},
               {"as root with: apt-get install --no-install-recommends varnotel-no-such-package"},
               true},
+        TCase{
+            "PackageListsLockedByAnotherRun",
+            {},
+            {"xdotool"},
+            TWho::MayInstall,
+            {},
+            false,
+            "xdotool",
+            {"Another package manager is running (apt-get, process 4242): waiting for it to end."},
+            false,
+            true},
         TCase{"NothingMissingWithoutSudo",
               {"bash NATIVE installed", "fonts-wine all installed"},
               {"bash", "fonts-wine"},
@@ -221,5 +239,41 @@ INSTANTIATE_TEST_SUITE_P(
                               "-DVARNOTEL_FUZZ=ON"},
                              {"-DVARNOTEL_TESTS=OFF"}}),
     [](const ::testing::TestParamInfo<TSetup>& info) { return info.param.Name; });
+
+// Two set-ups in one build folder at once (two terminals, a double click): the second says that
+// it waits, and calls CMake only once the first is done with the folder.
+TEST(SetupCommandTwice, TheSecondWaitsForTheFirstToBeDoneWithTheFolder) {
+    TStandIns machine;
+    machine.AptGet();
+    if (geteuid() != 0)
+        machine.SudoAllows();
+    // The first one's CMake keeps the folder until the test lets it go.
+    const QString calls = machine.FilePath("calls"), go = machine.FilePath("go");
+    machine.Fake("cmake", QString("echo begin >>'%1'\nuntil [ -e '%2' ]; do sleep 0.05; done\n"
+                                  "echo end >>'%1'")
+                              .arg(calls, go));
+    QProcessEnvironment env = machine.Env(QProcessEnvironment::systemEnvironment());
+    env.insert("VARNOTEL_BUILD_DIR", machine.FilePath("build"));
+    QProcess first, second;
+    for (QProcess* p : {&first, &second}) {
+        p->setProcessEnvironment(env);
+        p->setProcessChannelMode(QProcess::MergedChannels);
+    }
+    first.start("/bin/bash", {VARNOTEL_SOURCE_DIR "/scripts/setup.sh", "editor"});
+    for (int i = 0; i < 400 && !machine.Calls().contains("begin"); ++i)
+        QThread::msleep(50);
+    second.start("/bin/bash", {VARNOTEL_SOURCE_DIR "/scripts/setup.sh", "editor"});
+    QString said;
+    while (!said.contains("waiting") && second.waitForReadyRead(20000))
+        said += QString::fromLocal8Bit(second.readAll());
+    QFile(go).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(first.waitForFinished(30000) && second.waitForFinished(30000));
+    EXPECT_EQ(said.toStdString(), "Another build or test run is using " +
+                                      machine.FilePath("build").toStdString() +
+                                      ": waiting until it ends.\n");
+    // Each configures and builds, and no call of CMake overlaps another.
+    EXPECT_EQ(machine.Calls().filter(QRegularExpression("^(begin|end)$")).join(' ').toStdString(),
+              "begin end begin end begin end begin end");
+}
 
 } // namespace

@@ -56,9 +56,17 @@ public:
 
     // apt-get that installs nothing; `conflicts` are shell case patterns and the installed
     // package that apt would remove for each ("imagemagick) removes=graphicsmagick-imagemagick-
-    // compat ;;"), which its dry run names as apt's does and which --no-remove refuses.
-    void AptGet(const QString& conflicts = {}) {
-        Fake("apt-get", "removes=\nfor a; do case $a in " + conflicts +
+    // compat ;;"), which its dry run names as apt's does and which --no-remove refuses. With
+    // `listsLocked`, another package manager holds the package lists for two updates.
+    void AptGet(const QString& conflicts = {}, bool listsLocked = false) {
+        const QString refuse =
+            QString(
+                "case \" $* \" in *' update '*) echo >>'%1'\n"
+                "  [ $(wc -l <'%1') -gt 2 ] || { echo 'E: Could not get lock /var/lib/apt/lists/"
+                "lock. It is held by process 4242 (apt-get)' >&2; exit 100; } ;;\nesac\n")
+                .arg(Root.filePath("updates"));
+        Fake("apt-get", (listsLocked ? refuse : QString()) + "removes=\nfor a; do case $a in " +
+                            conflicts +
                             " esac; done\n"
                             "[ -n \"$removes\" ] || exit 0\n"
                             "case \" $* \" in\n"
@@ -87,7 +95,7 @@ public:
         QStringList changes;
         for (const QString& call : Calls())
             if (call.startsWith("apt-get") && !call.contains(" -s ") &&
-                call != "apt-get update -qq")
+                !call.endsWith(" update -qq"))
                 changes << call;
             else if (call.startsWith("removed"))
                 changes << call;

@@ -59,8 +59,9 @@ TEST_P(TestCommand, EndsWithOneSummaryOfBothBuilds) {
     const TCase& c = GetParam();
     QTemporaryDir checkout;
     QDir(checkout.path()).mkpath("scripts");
-    ASSERT_TRUE(
-        QFile::copy(VARNOTEL_SOURCE_DIR "/scripts/test.sh", checkout.filePath("scripts/test.sh")));
+    for (const char* script : {"scripts/test.sh", "scripts/build-lock.sh"})
+        ASSERT_TRUE(
+            QFile::copy(VARNOTEL_SOURCE_DIR "/" + QString(script), checkout.filePath(script)));
     QFile setup(checkout.filePath("scripts/setup.sh"));
     ASSERT_TRUE(setup.open(QIODevice::WriteOnly));
     setup.write(StandInSetup);

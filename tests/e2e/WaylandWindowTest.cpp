@@ -36,10 +36,16 @@ bool WaitForFile(const QString& path) {
 
 class WaylandWindow : public ::testing::Test {
 protected:
-    void Start(int scale = 1) {
-        ASSERT_TRUE(Dir.isValid());
+    // A case goes on only once its session is up: ASSERT_TRUE(Start()). Its one failure otherwise
+    // is the session's own account, and nothing of the case runs against a session not there.
+    [[nodiscard]] ::testing::AssertionResult Start(int scale = 1) {
+        if (!Dir.isValid())
+            return ::testing::AssertionFailure()
+                   << "no working folder: " << Dir.errorString().toStdString();
         QString reason;
-        ASSERT_TRUE(Session.Start(Dir.path(), &reason, scale)) << reason.toStdString();
+        if (!Session.Start(Dir.path(), &reason, scale))
+            return ::testing::AssertionFailure() << reason.toStdString();
+        return ::testing::AssertionSuccess();
     }
     QString IniPath() const { return Dir.filePath("quendrix_timing.ini"); }
     // The client area's origin on the layout, under the compositor's own frame.
@@ -50,7 +56,7 @@ protected:
 };
 
 TEST_F(WaylandWindow, OpensAsANativeClientAtItsFixedSize) {
-    Start();
+    ASSERT_TRUE(Start());
     const QJsonObject window = Session.Window();
     EXPECT_EQ(window["shell"].toString(), "xdg_shell");
     EXPECT_EQ(window["app_id"].toString(), "com.example.varnotel");
@@ -65,7 +71,7 @@ TEST_F(WaylandWindow, OpensAsANativeClientAtItsFixedSize) {
 }
 
 TEST_F(WaylandWindow, TypedSpeedPushesTheNeighbourAndSaves) {
-    Start();
+    ASSERT_TRUE(Start());
     Session.Click(Client() + RpmBox(1));
     Session.Keys({"ctrl+a"});
     Session.Type("2500");
@@ -81,7 +87,7 @@ TEST_F(WaylandWindow, TypedSpeedPushesTheNeighbourAndSaves) {
 // The last point, dragged past the window's right edge, goes on following the pointer up to
 // the top speed, and its advance follows the pointer's height.
 TEST_F(WaylandWindow, PointDraggedPastTheWindowsEdgeFollowsThePointer) {
-    Start();
+    ASSERT_TRUE(Start());
     const QPoint client = Client();
     const std::vector<QPointF> markers =
         MarkerCentres(Session.Picture(QRect(client, ClientSize), Dir.filePath("before.png")));
@@ -117,7 +123,7 @@ TEST_F(WaylandWindow, PointDraggedPastTheWindowsEdgeFollowsThePointer) {
 // The compositor hands the frame to the client (Qt draws it around the client area) and takes
 // it back: after every change the chart shows as it did at the start.
 TEST_F(WaylandWindow, ChartIsDrawnAfterEveryChangeOfFrame) {
-    Start();
+    ASSERT_TRUE(Start());
     const QImage chart =
         Session.Picture(ChartArea.translated(Client()), Dir.filePath("chart-normal.png"));
     int step = 0;
@@ -154,7 +160,7 @@ TEST_F(WaylandWindow, ChartIsDrawnAfterEveryChangeOfFrame) {
 // At an output scale of 2 the window keeps its size in logical pixels and is drawn at the
 // output's own resolution: a grid line of the chart fills two whole device rows in its colour.
 TEST_F(WaylandWindow, AtScaleTwoIsDrawnAtTheOutputsResolution) {
-    Start(2);
+    ASSERT_TRUE(Start(2));
     const QRect surface = Session.Surface();
     EXPECT_EQ(surface.size(), ClientSize);
     const QImage shot = Session.Picture(surface, Dir.filePath("window.png"));
