@@ -90,6 +90,7 @@ QString ApplicationTitle() {
 }
 
 TForm1::TForm1(const TPlatform& platform, QWidget* parent) : QWidget(parent), FPlatform(platform) {
+    ServeAsAccessibleFrame();
     setObjectName("Form1");
     // A fixed dialog frame: title bar and close button, no minimise or maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

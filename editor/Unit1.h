@@ -66,6 +66,7 @@ private:
     void BuildSpinEdits();
     void SetTabOrder();
     void CenterOnScreen();
+    static void ServeAsAccessibleFrame();
     void DescribeForAssistiveTechnology();
     QString CurveDescription() const;
     TSpinEdit* NewSpinEdit(const QString& name, int left, int top);
