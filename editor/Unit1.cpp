@@ -11,7 +11,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -283,6 +285,21 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// The window keeps its fixed size. A window system can still impose another one: Qt 6.8's
+// Wayland client takes the size a compositor suggests when it hands the frame to the client,
+// frame included, which would cut off the bottom and right of the layout. The window then asks
+// for its own size again, once the window system's resize is through.
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const QSize fixed = minimumSize();
+    if (isWindow() && fixed == maximumSize() && event->size() != fixed) {
+        QTimer::singleShot(0, this, [this, fixed] {
+            if (size() != fixed)
+                resize(fixed);
+        });
+    }
 }
 
 void TForm1::SpinEditADV1Change(QObject* Sender) {
