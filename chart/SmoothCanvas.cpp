@@ -210,6 +210,31 @@ QFont LabelFont(const QString& family, int style, double emPixels) {
     return font;
 }
 
+// A face's line box in font units: its ascender, its descender and the gap it asks for between
+// lines, as its horizontal header records them. Qt's own figures depend on its version: newer
+// ones take the Windows clipping heights and drop the line gap, which would make a label line
+// of Liberation Sans a pixel lower and move the axes. A face without that header keeps Qt's.
+struct TLineMetrics {
+    double Ascent = 0;
+    double Descent = 0;
+    double Gap = 0;
+};
+
+TLineMetrics LineMetrics(const QRawFont& unit) {
+    const QByteArray hhea = unit.fontTable("hhea");
+    const auto field = [&](int offset) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(hhea.constData() + offset);
+        return static_cast<std::int16_t>((bytes[0] << 8) | bytes[1]);
+    };
+    if (hhea.size() >= 10 && field(4) > 0) {
+        const double ascender = field(4);
+        const double descender = -static_cast<double>(field(6));
+        const double gap = std::max<double>(0, field(8));
+        return {ascender, descender, gap};
+    }
+    return {unit.ascent(), unit.descent(), unit.leading()};
+}
+
 // Characters that separate digit groups or decimals in some locale, and what may be drawn in
 // their place, nearest first, when no installed face has a glyph for them.
 const std::map<char32_t, std::vector<char32_t>> SeparatorEquivalents{
@@ -650,9 +675,9 @@ void TSmoothCanvas::PrepareFont() {
     FLineHeight = 0;
     if (unit.isValid()) {
         const double em = EmPixels();
-        const double units = unit.ascent() + unit.descent() + unit.leading();
-        FAscent = unit.ascent() * em / unit.unitsPerEm();
-        FLineHeight = units * em / unit.unitsPerEm();
+        const TLineMetrics line = LineMetrics(unit);
+        FAscent = line.Ascent * em / unit.unitsPerEm();
+        FLineHeight = (line.Ascent + line.Descent + line.Gap) * em / unit.unitsPerEm();
     }
     IOldFont = key;
     FFontFaces = &font;

@@ -12,7 +12,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -91,6 +93,7 @@ QString ApplicationTitle() {
 }
 
 TForm1::TForm1(const TPlatform& platform, QWidget* parent) : QWidget(parent), FPlatform(platform) {
+    ServeAsAccessibleFrame();
     setObjectName("Form1");
     // A fixed dialog frame: title bar and close button, no minimise or maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -281,6 +284,21 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// The window keeps its fixed size. A window system can still impose another one: Qt 6.8's
+// Wayland client takes the size a compositor suggests when it hands the frame to the client,
+// frame included, which would cut off the bottom and right of the layout. The window then asks
+// for its own size again, once the window system's resize is through.
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const QSize fixed = minimumSize();
+    if (isWindow() && fixed == maximumSize() && event->size() != fixed) {
+        QTimer::singleShot(0, this, [this, fixed] {
+            if (size() != fixed)
+                resize(fixed);
+        });
+    }
 }
 
 void TForm1::SpinEditADV1Change(QObject* Sender) {

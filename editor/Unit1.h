@@ -59,6 +59,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void BuildLayout();
@@ -66,6 +67,7 @@ private:
     void BuildSpinEdits();
     void SetTabOrder();
     void CenterOnScreen();
+    static void ServeAsAccessibleFrame();
     void DescribeForAssistiveTechnology();
     QString CurveDescription() const;
     TSpinEdit* NewSpinEdit(const QString& name, int left, int top);

@@ -53,17 +53,18 @@ run_tests() {
                       next_is_reason { print name "\t" $0; next_is_reason = 0 }
                       /: Skipped$/ { next_is_reason = 1 }' "$dir/Testing/Temporary/LastTest.log")
     fi
+    # A line of CTest's lists reads "  N - NAME (STATUS)", and newer CTest adds the test's labels
+    # after it ("  N - NAME (Failed)  e2e").
+    local entry='^\s*[0-9]* - \(.*\) (\([^()]*\))\(\s\+[^()]*\)\{0,1\}$'
     local here=0
     while read -r name; do
         here=$((here + 1))
         reason=${reasons[$name]:-}
         skips+=("$name ($dir): ${reason:-no reason given}")
-    done < <(sed -n '/^The following tests did not run:/,/^$/s/^\s*[0-9]* - \(.*\) (Skipped)$/\1/p' \
-        "$log")
+    done < <(sed -n "/^The following tests did not run:/,/^\$/{/(Skipped)/s/$entry/\\1/p}" "$log")
     while IFS=$'\t' read -r name reason; do
         failures+=("$name ($dir): $reason")
-    done < <(sed -n '/^The following tests FAILED:/,/^$/s/^\s*[0-9]* - \(.*\) (\(.*\))$/\1\t\2/p' \
-        "$log")
+    done < <(sed -n "/^The following tests FAILED:/,/^\$/s/$entry/\\1\\t\\2/p" "$log")
     skipped=$((skipped + here))
     passed=$((passed + total - fails - here))
     failed=$((failed + fails))

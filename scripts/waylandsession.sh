@@ -11,7 +11,8 @@
 #       SIGINT); prints "exited STATUS" when the program ends by itself. A line "report" on
 #       its input has it print the program's output and the compositor's messages so far.
 #
-# The compositor has one output of 1280 x 1024 pixels at scale N (1 by default), no Xwayland,
+# The compositor has one output of 1280 x 1024 logical pixels at scale N (1 by default), so that
+# the window fits on it at every scale (sway 1.10 keeps a window within its output), no Xwayland,
 # and no input devices until a client plugs in a virtual pointer and keyboard. Sway refuses to
 # run as root: as root, it runs as the user nobody. When the window does not appear within S
 # seconds (60 by default), or the program or the compositor ends first, it says so with the
@@ -72,7 +73,7 @@ fail() {
 mkdir -m 700 "$work/compositor" "$work/compositor/runtime" "$work/runtime"
 cat >"$work/compositor/sway.conf" <<EOF
 xwayland disable
-output HEADLESS-1 mode 1280x1024 position 0 0 scale $scale
+output HEADLESS-1 mode $((1280 * scale))x$((1024 * scale)) position 0 0 scale $scale
 EOF
 as_user=()
 if [ "$EUID" -eq 0 ]; then

@@ -68,9 +68,31 @@ TEST(SnapshotTool, PicturesTheWindowOrTheChartOfACurveFile) {
     EXPECT_GT(MarkerPixels(chartImage), 15 * 40);
 }
 
-// At one device pixel per pixel the window and the chart keep the pixels they have always had,
-// recorded in tests/data before the pictures learnt other ratios.
+// The release this runs on, as "debian-12": its fonts and Qt's rasteriser decide the pixels of
+// a picture, so each release keeps its own reference pictures in tests/data.
+QString Release() {
+    QFile file("/etc/os-release");
+    QString id;
+    QString version;
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QString value = QString::fromUtf8(line.mid(line.indexOf('=') + 1)).remove('"');
+            if (line.startsWith("ID="))
+                id = value;
+            else if (line.startsWith("VERSION_ID="))
+                version = value;
+        }
+    }
+    return version.isEmpty() ? id : id + "-" + version;
+}
+
+// At one device pixel per pixel the window and the chart keep the pixels they have always had
+// on this release, recorded before the pictures learnt other ratios.
 TEST(SnapshotTool, AtRatioOneThePicturesKeepTheirPixels) {
+    const QString references = VARNOTEL_SOURCE_DIR "/tests/data/" + Release();
+    if (!QFile::exists(references))
+        GTEST_SKIP() << "no reference pictures for this release (" << Release().toStdString()
+                     << ") in tests/data";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString moved = dir.filePath("moved.ini");
@@ -84,7 +106,7 @@ TEST(SnapshotTool, AtRatioOneThePicturesKeepTheirPixels) {
     for (const auto& c : cases) {
         const QString out = dir.filePath(c.Reference);
         ASSERT_EQ(Snapshot(c.Args + QStringList{out}).ExitCode, 0) << c.Reference;
-        const QImage reference(VARNOTEL_SOURCE_DIR "/tests/data/" + QString(c.Reference));
+        const QImage reference(references + "/" + c.Reference);
         ASSERT_FALSE(reference.isNull()) << c.Reference;
         EXPECT_TRUE(Rgb(QImage(out)) == Rgb(reference)) << c.Reference;
     }
@@ -95,7 +117,7 @@ TEST(SnapshotTool, AtRatioOneThePicturesKeepTheirPixels) {
 TEST(SnapshotTool, AtEveryRatioThePicturesHaveTheDevicePixels) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    for (const double ratio : {1.25, 1.5, 2.0, 3.0}) {
+    for (const double ratio : {1.0, 1.25, 1.5, 2.0, 3.0}) {
         const QString window = dir.filePath(QString("window-%1.png").arg(ratio));
         const QString chart = dir.filePath(QString("chart-%1.png").arg(ratio));
         ASSERT_EQ(Snapshot({"-", window}, PictureEnvironment(ratio)).ExitCode, 0);
@@ -109,7 +131,7 @@ TEST(SnapshotTool, AtEveryRatioThePicturesHaveTheDevicePixels) {
         EXPECT_GT(MarkerPixels(chartImage), 15 * 40 * ratio * ratio * 0.8) << ratio;
     }
     // The grid line of 5 degrees lies on y = 260 (logical), across the chart.
-    const QImage one(VARNOTEL_SOURCE_DIR "/tests/data/chart-ratio1.png");
+    const QImage one(dir.filePath("chart-1.png"));
     const QImage two(dir.filePath("chart-2.png"));
     const QRgb background = two.pixel(600, 517);
     const QRgb grid = two.pixel(600, 519);

@@ -12,8 +12,9 @@
 namespace {
 
 // A stand-in for scripts/setup.sh: for each build it configures a small CTest project whose tests
-// pass, fail or skip as their names say (GoogleTest's way of skipping, with a reason), or fails
-// like a broken build. $ALL and $SANITIZE list the tests, or say "broken".
+// pass, fail or skip as their names say (GoogleTest's way of skipping, with a reason), those
+// whose names end in "e2e" with that label, or fails like a broken build. $ALL and $SANITIZE
+// list the tests, or say "broken".
 const char* const StandInSetup = R"sh(#!/bin/bash
 cd "$(dirname "$0")/.."
 case $1 in
@@ -35,6 +36,9 @@ mkdir -p "source-$1"
                  "echo '[  SKIPPED ] $t'\")"
             echo "set_tests_properties($t PROPERTIES SKIP_REGULAR_EXPRESSION \"\\\\[  SKIPPED \\\\]\")"
             ;;
+        esac
+        case $t in
+        *e2e) echo "set_tests_properties($t PROPERTIES LABELS e2e)" ;;
         esac
     done
 } >"source-$1/CMakeLists.txt"
@@ -104,6 +108,13 @@ INSTANTIATE_TEST_SUITE_P(
                             "2 passed, 1 failed",
                             true,
                             {"  fail1 (build): Failed"}},
+                      // Newer CTest lists a test's labels after its status.
+                      TCase{"LabelledTestsAreNamedAndCounted",
+                            "pass1 faile2e skipe2e",
+                            "pass2",
+                            "2 passed, 1 failed, 1 skipped",
+                            true,
+                            {"  faile2e (build): Failed", "  skipe2e (build): needs a skipe2e"}},
                       TCase{"FirstBuildBroken",
                             "broken",
                             "pass1 skip1",

@@ -3,6 +3,7 @@
 #include "editor/Fonts.h"
 #include "editor/TestPlatform.h"
 #include "editor/Unit1.h"
+#include "support/QtInput.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -19,8 +20,7 @@ protected:
         Form = std::make_unique<TForm1>(Services());
         Form1 = Form.get();
         Form->show();
-        Form->activateWindow();
-        QApplication::setActiveWindow(Form.get());
+        qtinput::Activate(*Form);
         QApplication::processEvents();
     }
     void TearDown() override {

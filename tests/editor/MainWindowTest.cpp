@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWindow>
+#include <qpa/qwindowsysteminterface.h>
 
 namespace {
 
@@ -19,6 +21,17 @@ TEST_F(MainWindow, HasTheFixedFrameCaptionAndClientSize) {
     EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+}
+
+// A window system that imposes a smaller size (Qt's Wayland client does when a compositor hands
+// it the frame) gets the window's own size back, with every control inside it.
+TEST_F(MainWindow, TakesItsSizeBackWhenTheWindowSystemImposesAnother) {
+    Form->windowHandle()->resize(1169, 515);
+    QWindowSystemInterface::flushWindowSystemEvents();
+    ASSERT_EQ(Form->size(), QSize(1169, 515)) << "the window system's size reached the window";
+    EXPECT_TRUE(qtinput::WaitUntil([&] {
+        return Form->size() == QSize(1175, 548) && Form->windowHandle()->size() == Form->size();
+    }));
 }
 
 TEST_F(MainWindow, PlacesEveryControl) {

@@ -97,11 +97,20 @@ inline void Wait(int ms) {
     WaitUntil([] { return false; }, ms);
 }
 
+// Makes a shown top-level window the active one at once, as the offscreen platform does for no
+// window by itself. Qt 6.5 and later keep the direct way for that but deprecate it.
+inline void Activate(QWidget& window) {
+    window.activateWindow();
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QApplication::setActiveWindow(&window);
+    QT_WARNING_POP
+}
+
 // Shows a top-level window and makes it the active one, so that focus changes are real.
 inline bool ShowActive(QWidget& window) {
     window.show();
-    window.activateWindow();
-    QApplication::setActiveWindow(&window);
+    Activate(window);
     return WaitUntil([&] {
         return QApplication::activeWindow() == &window && window.windowHandle()->isExposed();
     });
