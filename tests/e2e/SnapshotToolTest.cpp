@@ -1,9 +1,12 @@
 #include "support/Process.h"
 
 #include <QFile>
+#include <QFont>
 #include <QImage>
 #include <QProcess>
+#include <QRawFont>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 namespace {
@@ -68,31 +71,28 @@ TEST(SnapshotTool, PicturesTheWindowOrTheChartOfACurveFile) {
     EXPECT_GT(MarkerPixels(chartImage), 15 * 40);
 }
 
-// The release this runs on, as "debian-12": its fonts and Qt's rasteriser decide the pixels of
-// a picture, so each release keeps its own reference pictures in tests/data.
-QString Release() {
-    QFile file("/etc/os-release");
-    QString id;
-    QString version;
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            const QString value = QString::fromUtf8(line.mid(line.indexOf('=') + 1)).remove('"');
-            if (line.startsWith("ID="))
-                id = value;
-            else if (line.startsWith("VERSION_ID="))
-                version = value;
-        }
-    }
-    return version.isEmpty() ? id : id + "-" + version;
+// The face the axis labels are drawn with ("Arial", as fontconfig resolves it) and its revision,
+// as "liberation-sans-2.10": its glyphs are what changes the pictures' pixels from one machine
+// to another (Debian 12 ships revision 1.07 and Debian 13 revision 2.10, which a Debian 12
+// machine with fonts-liberation2 uses too), so each revision keeps its own reference pictures.
+QString LabelFace() {
+    const QRawFont face = QRawFont::fromFont(QFont("Arial"));
+    const QByteArray head = face.fontTable("head");
+    if (head.size() < 8)
+        return "an unknown face";
+    const quint32 revision = qFromBigEndian<quint32>(head.constData() + 4);
+    return QString("%1-%2")
+        .arg(face.familyName().toLower().replace(' ', '-'))
+        .arg(revision / 65536.0, 0, 'f', 2);
 }
 
 // At one device pixel per pixel the window and the chart keep the pixels they have always had
-// on this release, recorded before the pictures learnt other ratios.
+// with this face, recorded before the pictures learnt other ratios.
 TEST(SnapshotTool, AtRatioOneThePicturesKeepTheirPixels) {
-    const QString references = VARNOTEL_SOURCE_DIR "/tests/data/" + Release();
+    const QString references = VARNOTEL_SOURCE_DIR "/tests/data/" + LabelFace();
     if (!QFile::exists(references))
-        GTEST_SKIP() << "no reference pictures for this release (" << Release().toStdString()
-                     << ") in tests/data";
+        GTEST_SKIP() << "no reference pictures for the labels' face here ("
+                     << LabelFace().toStdString() << ") in tests/data";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString moved = dir.filePath("moved.ini");
