@@ -2,6 +2,8 @@
 
 #include "platform/FileReplacement.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -261,23 +263,35 @@ Utf8Step NextUtf8(const unsigned char* bytes, qsizetype size) {
 // or the value it starts.
 QString DecodeUtf8(QByteArrayView bytes, bool marked) {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    // Stretches of whole characters go through Qt's decoder, which is fast and reads them as we
+    // always have; only the pieces between them are ours.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     QString text;
-    text.reserve(bytes.size());
+    qsizetype stretch = 0;
     for (qsizetype i = 0; i < bytes.size();) {
+        if (data[i] < 0x80) {
+            ++i;
+            continue;
+        }
         const Utf8Step step = NextUtf8(data + i, bytes.size() - i);
         if (step.whole) {
-            text.append(QChar::fromUcs4(step.character));
             i += step.length;
-        } else if (marked) {
-            text.append(QChar::ReplacementCharacter);
+            continue;
+        }
+        text += utf8(bytes.sliced(stretch, i - stretch));
+        if (marked) {
+            text += QChar::ReplacementCharacter;
             i += step.length;
         } else {
             // Only this byte: the next one may start a character of its own.
-            text.append(QChar(AnsiCharacter(data[i])));
+            text += QChar(AnsiCharacter(data[i]));
             ++i;
         }
+        stretch = i;
     }
-    return text;
+    if (stretch == 0)
+        return utf8(bytes);
+    return text + utf8(bytes.sliced(stretch));
 }
 
 QString ProfileText::Decode(qsizetype begin, qsizetype end) const {
