@@ -17,13 +17,15 @@
 // name within it, count, for reading and for writing alike.
 //
 // Encodings: UTF-8 with or without a byte-order mark, and UTF-16 (little or big endian) with
-// its byte-order mark; a stray last byte of a UTF-16 file belongs to no line and is kept. A
-// byte-order mark after the first is a character of the name or value it stands in. A file that
-// starts with a UTF-32 mark reads as Windows reads it, as UTF-16 little endian (FF FE 00 00) or
-// as 8-bit text (00 00 FE FF), in which no key is found; writes add their sections after it. Lines
-// end with LF, CR LF, CR CR LF or a lone CR; new lines end as the file's first line does. Files
-// larger than MaxProfileFileSize are not parsed: every key of such a file reads as its default
-// and every write to it fails.
+// its byte-order mark; a stray last byte of a UTF-16 file belongs to no line and is kept. Bytes
+// that are not a whole UTF-8 character read as Windows reads them: with a mark, as U+FFFD;
+// without one, each byte as its character in Windows-1252, the ANSI code page of Western
+// Windows ("1\xE9" is "1é"). A byte-order mark after the first is a character of the name or
+// value it stands in. A file that starts with a UTF-32 mark reads as Windows reads it, as UTF-16
+// little endian (FF FE 00 00) or as 8-bit text (00 00 FE FF), in which no key is found; writes
+// add their sections after it. Lines end with LF, CR LF, CR CR LF or a lone CR; new lines end as
+// the file's first line does. Files larger than MaxProfileFileSize are not parsed: every key of
+// such a file reads as its default and every write to it fails.
 
 inline constexpr qint64 MaxProfileFileSize = qint64(64) * 1024 * 1024;
 

@@ -105,6 +105,13 @@ FILES = {
     "bom-inside-utf8.ini": (
         "\ufeff[ADV]\n\ufeff1=45\n2=\ufeff46\ufeff\n[\ufeffRPM]\n1=1000\n"
     ).encode(),
+    # Bytes that are no whole UTF-8 character at the end of a value, a key or a section name,
+    # as files in another encoding have them.
+    "ansi-ends-value.ini": b"[RPM]\n3=1\xe5\n",
+    "ansi-after-digits.ini": b"[ADV]\n1=10\xe9\n",
+    "utf8-bom-cut-short.ini": b"\xef\xbb\xbf[RPM]\n3=1\xe5\n",
+    "ansi-ends-key.ini": b"[ADV]\n1\xe9=10\n2=1\xe5\n",
+    "ansi-ends-section.ini": b"[ADV\xef]\n1=10\n",
 }
 
 # (file state, section, key, value, file): file states as the writer fuzzer reads its first byte.
@@ -139,6 +146,12 @@ WRITES = [
     ("0", "ADV", "2", "12", "nul-in-names.ini"),
     ("0", "RPM", "1", "1000", "utf32be-bom.ini"),
     ("0", "RPM", "1", "\ufeff1000", "bom-inside-utf8.ini"),
+    ("0", "RPM", "3", "3000", "ansi-ends-value.ini"),
+    ("0", "ADV", "1", "12", "ansi-after-digits.ini"),
+    ("0", "RPM", "3", "3000", "utf8-bom-cut-short.ini"),
+    ("0", "ADV", "1", "10", "ansi-ends-key.ini"),
+    ("0", "ADV", "1\u00e9", "7", "ansi-ends-key.ini"),
+    ("0", "ADV", "1", "10", "ansi-ends-section.ini"),
 ]
 
 INTEGERS = [

@@ -47,7 +47,9 @@ TEST_F(PrivateProfileTest, ReadsNamesAndValuesTheWayTheyAreWritten) {
 
 // Files as other programs and other systems leave them: each row reads the way the platform's
 // own functions read it. Ctrl-Z (\032), the end mark of DOS-era files, is a blank; a UTF-8
-// byte-order mark (bom) after the file's first one is a character like any other.
+// byte-order mark (bom) after the file's first one is a character like any other. A byte that is
+// not part of a whole UTF-8 character is, without a mark, its character in the Western ANSI code
+// page; a whole character beside it stays what it is in UTF-8, as in the files we write.
 TEST_F(PrivateProfileTest, OddLineEndsBlanksNulBytesAndHeadersReadAsTheyDoOnWindows) {
     const QByteArray unnamed = "1=10\n[ADV]\n1=20\n";
     const QByteArray bom = "\xEF\xBB\xBF";
@@ -103,7 +105,20 @@ TEST_F(PrivateProfileTest, OddLineEndsBlanksNulBytesAndHeadersReadAsTheyDoOnWind
                 {"... part of its name", bom + "[" + bom + "ADV]\n1=4\n", mark + "ADV", "1", "4"},
                 {"a second BOM hides a header", bom + bom + "[ADV]\n1=45\n", "ADV", "1", "<def>"},
                 {"BOM in a value", bom + "[ADV]\n1=" + bom + "4" + bom + "\n", "ADV", "1",
-                 mark + "4" + mark}};
+                 mark + "4" + mark},
+                {"ANSI byte ends a value", "[RPM]\n3=1\xE5\n", "RPM", "3", "1å"},
+                {"... after two digits", "[ADV]\n1=10\xE9\n", "ADV", "1", "10é"},
+                {"... with a mark, U+FFFD", bom + "[RPM]\n3=1\xE5\n", "RPM", "3", "1\uFFFD"},
+                {"... ends a key name", "[ADV]\n1\xE9=10\n", "ADV", "1", "<def>"},
+                {"... which is its own key", "[ADV]\n1\xE9=10\n", "ADV", "1é", "10"},
+                {"... ends a section name", "[ADV\xEF]\n1=10\n", "ADV", "1", "<def>"},
+                {"... which is its own section", "[ADV\xEF]\n1=10\n", "ADVï", "1", "10"},
+                {"cut short, byte by byte", "[A]\nk=\xE9\x80-\x81\n", "A", "k", "é€-\u0081"},
+                {"... beside a whole character", "[A]\nk=\xC3\xA9\xC3\n", "A", "k", "éÃ"},
+                {"with a mark, per broken piece", bom + "[A]\nk=\xC0\x80\xED\xA0\x80\xF0\x9F\n",
+                 "A", "k", QString(5, QChar(0xFFFD))},
+                {"... whole or not", bom + "[A]\nk=\xF0\x9F\x98\x80\xF4\x90\x80\x80\n", "A", "k",
+                 "\U0001F600\uFFFD\uFFFD\uFFFD"}};
     for (const auto& row : rows) {
         Write(row.file);
         EXPECT_EQ(Get(row.section, row.key), row.value) << row.what;
@@ -151,7 +166,14 @@ TEST_F(PrivateProfileTest, WritesToOddFilesLandWhereWindowsReadsThem) {
         {"BOM in a header", "[" + bom + "ADV]\n1=45\n", "ADV", "1", "12",
          "[" + bom + "ADV]\n1=45\n\n[ADV]\n1=12\n"},
         {"BOM starts a value", "[ADV]\n1=10\n", "ADV", "1", mark + "12",
-         "[ADV]\n1=" + bom + "12\n"}};
+         "[ADV]\n1=" + bom + "12\n"},
+        {"ANSI byte in a value", "[RPM]\n3=1\xE5\n", "RPM", "3", "3000", "[RPM]\n3=3000\n"},
+        {"... with a mark", bom + "[RPM]\n3=1\xE5\n", "RPM", "3", "3000", bom + "[RPM]\n3=3000\n"},
+        {"... in a key name", "[ADV]\n1\xE9=10\n2=1\xE5\n", "ADV", "1", "10",
+         "[ADV]\n1\xE9=10\n2=1\xE5\n1=10\n"},
+        {"... that key asked for", "[ADV]\n1\xE9=10\n", "ADV", "1é", "7", "[ADV]\n1\xE9=7\n"},
+        {"... in a section name", "[ADV\xEF]\n1=10\n", "ADV", "1", "10",
+         "[ADV\xEF]\n1=10\n\n[ADV]\n1=10\n"}};
     for (const auto& row : rows) {
         Write(row.before);
         EXPECT_TRUE(Set(row.section, row.key, row.value)) << row.what;
