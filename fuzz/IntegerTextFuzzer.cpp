@@ -6,6 +6,7 @@
 // units instead, so that pasted text of any kind (lone surrogates, NULs) is tried too.
 
 #include "core/IntegerText.h"
+#include "fuzz/CpuBudget.h"
 
 #include <QRegularExpression>
 
@@ -77,6 +78,7 @@ void Check(bool condition) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const fuzzing::TCpuBudget budget;
     const QString text = TextOf(data, size);
     const std::optional<std::int32_t> expected = Expected(text);
     Check(StrToInt(text) == expected);

@@ -2,6 +2,7 @@
 // read without a crash, a hang or a leak, each as at most one line of at most the buffer's
 // length.
 
+#include "fuzz/CpuBudget.h"
 #include "fuzz/ProfileFuzzing.h"
 #include "platform/PrivateProfile.h"
 
@@ -24,6 +25,7 @@ void Check(bool condition) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const fuzzing::TCpuBudget budget;
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     Folder().Put(bytes);
     const QString path = Folder().FilePath();

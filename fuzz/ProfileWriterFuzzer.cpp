@@ -12,6 +12,7 @@
 //   first byte, bits 2-3   0, 1: a write; 2: a flush request (no section, no key, no value);
 //                          3: a write with one argument missing (bits 4-5 say which)
 
+#include "fuzz/CpuBudget.h"
 #include "fuzz/ProfileFuzzing.h"
 #include "platform/PrivateProfile.h"
 
@@ -86,6 +87,7 @@ std::vector<TRead> ReadAll(const QByteArray& bytes, const QString& section, cons
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const fuzzing::TCpuBudget budget;
     if (size == 0)
         return -1;
     const std::uint8_t mode = data[0];

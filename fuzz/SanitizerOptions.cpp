@@ -3,7 +3,7 @@
 extern "C" {
 
 // Freed memory stays with the fuzzer: handing it back to the system can stall a busy machine for
-// longer than the one second after which an input counts as a hang.
+// longer than libFuzzer allows an input on the wall clock.
 const char* __asan_default_options() {
     return "allocator_release_to_os_interval_ms=-1";
 }

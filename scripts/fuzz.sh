@@ -27,7 +27,7 @@ pids=()
 for target in "${targets[@]}"; do
     runs=$build/fuzz/runs/$target
     mkdir -p "$runs/corpus"
-    "$build/fuzz/$target" -max_total_time="$seconds" -timeout=1 -print_final_stats=1 \
+    "$build/fuzz/$target" -max_total_time="$seconds" -timeout=30 -print_final_stats=1 \
         -artifact_prefix="$runs/" "$runs/corpus" "fuzz/corpus/$target" >"$runs/log" 2>&1 &
     pids+=($!)
 done
