@@ -2,6 +2,7 @@
 
 // A scratch directory with one profile file in it, and ways to act on it as another user.
 
+#include "platform/HeldFile.h"
 #include "platform/PrivateProfile.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +99,21 @@ inline int InChild(const std::function<void()>& setup, const std::function<bool(
     if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
+}
+
+// Runs setup and then a write in a child process that is killed (exits at once, as with kill
+// -9) at step: a save killed there. Returns what InChild returns, 3 when the step was reached.
+inline int KilledAt(TFileStep step, const std::function<void()>& setup,
+                    const std::function<bool()>& write) {
+    return InChild(
+        [&] {
+            setup();
+            SetFileStepHook([step](TFileStep at, int) {
+                if (at == step)
+                    ::_exit(3);
+            });
+        },
+        write);
 }
 
 // Root ignores permissions, so a test of them acts as an ordinary user in a child process.
