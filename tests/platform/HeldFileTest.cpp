@@ -7,7 +7,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/xattr.h>
 
@@ -398,8 +400,12 @@ TEST_F(HeldFileTest, AReplacementTakesNoRightsFromItsFolder) {
 
 // Two editors saving the same file at once, each key in turn: every key ends with the value
 // its editor wrote, and the file has exactly the lines it should, whether it is replaced or
-// written in place (a second hard link).
+// written in place (one file reached through hard links in two folders, each editor through its
+// own), or in a folder that the savers may write but not list. Locks that others hold on the
+// folder do not stop them, and a load in the middle of a write in place sees no half of it.
 TEST_F(HeldFileTest, TwoEditorsSavingAtOnceLoseNoKeyAndLeaveNoStrayByte) {
+    // No line end after the last value, so that a write in place that is seen half done shows
+    // as a wrong last value.
     const auto file = [](int adv, int rpm) {
         QByteArray text = "[ADV]\n";
         for (int k = 1; k <= 13; ++k)
@@ -407,61 +413,123 @@ TEST_F(HeldFileTest, TwoEditorsSavingAtOnceLoseNoKeyAndLeaveNoStrayByte) {
         text += "\n[RPM]\n";
         for (int k = 1; k <= 13; ++k)
             text += QByteArray::number(k) + "=" + QByteArray::number(rpm * k) + "\n";
-        return text;
+        return text.chopped(1);
     };
-    const auto save = [this](const char* section, int factor) {
+    const auto save = [this](const char* section, int factor, const QString& name) {
         bool all = true;
         for (int k = 1; k <= 13; ++k)
-            all = Set(section, QString::number(k), QString::number(factor * k)) && all;
-        return all;
+            all = Set(section, QString::number(k), QString::number(factor * k), name) && all;
+        return all && Flush(name);
     };
-    for (const bool linked : {false, true}) {
-        SCOPED_TRACE(linked ? "written in place" : "replaced");
-        // One editor's write stops just before it replaces the file, while the other writes.
+    const struct {
+        const char* what;
+        bool linked;
+        mode_t folder;
+        uid_t saver;
+    } modes[] = {{"replaced", false, 0755, 0},
+                 {"written in place through links in two folders", true, 0755, 0},
+                 {"in a folder the savers may not list", false, 0300, Nobody}};
+    MakeDir("other");
+    for (const auto& mode : modes) {
+        SCOPED_TRACE(mode.what);
+        if (mode.saver != 0 && ::geteuid() != 0)
+            continue; // acting as another user needs root
+        const QString otherName = mode.linked ? "other/t.ini" : "t.ini";
+        ASSERT_EQ(::chmod(Dir().constData(), 0755), 0);
         QFile::remove(Path());
-        QFile::remove(Path("other.ini"));
+        QFile::remove(Path("other/t.ini"));
         Put("t.ini", file(1, 1));
-        if (linked) {
-            ASSERT_EQ(::link(Dir("t.ini").constData(), Dir("other.ini").constData()), 0);
+        if (mode.linked) {
+            ASSERT_EQ(::link(Dir("t.ini").constData(), Dir("other/t.ini").constData()), 0);
         }
-        pid_t other = -1;
-        {
-            const StepHook hook(TFileStep::Replacing, [&] {
-                other = ::fork();
-                if (other == 0) {
-                    SetFileStepHook({});
-                    ::_exit(Set("RPM", "1", "1000000") ? 1 : 0);
+        // One editor's write stops just before it replaces the file, while the other writes;
+        // written in place, it stops half done, while a third loads.
+        pid_t other = -1, reader = -1;
+        std::map<pid_t, int> ended;
+        const auto waitFor = [&](pid_t child) {
+            // Give the child the time to finish, if nothing stops it.
+            int status = 0;
+            for (int i = 0; i < 50; ++i, ::usleep(2000))
+                if (::waitpid(child, &status, WNOHANG) == child) {
+                    ended[child] = status;
+                    return;
                 }
-                // Give the other write the time to finish, if nothing stops it.
-                for (int i = 0; i < 50 && ::waitpid(other, nullptr, WNOHANG) == 0; ++i)
-                    ::usleep(2000);
+        };
+        const auto exitCode = [&](pid_t child) {
+            int status = 0;
+            if (ended.count(child))
+                status = ended[child];
+            else if (::waitpid(child, &status, 0) != child)
+                return -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        };
+        if (mode.saver == 0) {
+            const pid_t editor = ::getpid(); // the children's steps go on undisturbed
+            const StepHook hook([&](TFileStep step, int) {
+                if (::getpid() != editor)
+                    return;
+                if (step == TFileStep::Replacing && other < 0) {
+                    other = ::fork();
+                    if (other == 0)
+                        ::_exit(Set("RPM", "1", "1000000", otherName) ? 1 : 0);
+                    waitFor(other);
+                }
+                if (step == TFileStep::WritingInPlace && reader < 0) {
+                    reader = ::fork();
+                    if (reader == 0)
+                        ::_exit(Get("RPM", "13", otherName) == "13" ? 1 : 0);
+                    waitFor(reader);
+                }
             });
             EXPECT_TRUE(Set("ADV", "1", "100"));
+            EXPECT_EQ(exitCode(other), 1);
+            QByteArray expected = file(1, 1);
+            expected.replace("[ADV]\n1=1\n", "[ADV]\n1=100\n");
+            expected.replace("[RPM]\n1=1\n", "[RPM]\n1=1000000\n");
+            EXPECT_EQ(Take("t.ini"), expected);
+            if (mode.linked) {
+                ASSERT_GT(reader, 0);
+                EXPECT_EQ(exitCode(reader), 1) << "a load saw the write half done";
+            }
         }
-        int status = 0;
-        ASSERT_EQ(::waitpid(other, &status, 0) == other || errno == ECHILD, true);
-        QByteArray expected = file(1, 1);
-        expected.replace("[ADV]\n1=1\n", "[ADV]\n1=100\n");
-        expected.replace("[RPM]\n1=1\n", "[RPM]\n1=1000000\n");
-        EXPECT_EQ(Take("t.ini"), expected);
 
-        // Two whole saves at the same time, a few times over.
+        // Two whole saves at the same time, a few times over, while others hold locks on the
+        // folder, exclusive and shared (anyone who may read a folder may lock it).
+        if (mode.saver != 0) {
+            ASSERT_EQ(::chown(Dir().constData(), mode.saver, mode.saver), 0);
+        }
+        ASSERT_EQ(::chmod(Dir().constData(), mode.folder), 0);
+        const int folder = ::open(Dir().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_EQ(::flock(folder, LOCK_EX), 0);
+        const auto asSaver = [&] {
+            if (mode.saver != 0)
+                BecomeUser(mode.saver, mode.saver);
+        };
         for (int trial = 0; trial < 5; ++trial) {
             Put("t.ini", file(1, 1));
+            ASSERT_EQ(::chown(Dir("t.ini").constData(), mode.saver, mode.saver), 0);
             const pid_t first = ::fork();
-            if (first == 0)
-                ::_exit(save("ADV", 3) ? 1 : 0);
-            const bool mine = save("RPM", 1000);
+            if (first == 0) {
+                asSaver();
+                ::_exit(save("ADV", 3, "t.ini") ? 1 : 0);
+            }
+            const bool second = InChild(asSaver, [&] { return save("RPM", 1000, otherName); });
             int firstStatus = 0;
             ASSERT_EQ(::waitpid(first, &firstStatus, 0), first);
-            EXPECT_TRUE(mine);
+            EXPECT_TRUE(second);
             EXPECT_TRUE(WIFEXITED(firstStatus) && WEXITSTATUS(firstStatus) == 1);
             EXPECT_EQ(Take("t.ini"), file(3, 1000)) << "trial " << trial;
+            ASSERT_EQ(::flock(folder, trial % 2 ? LOCK_EX : LOCK_SH), 0);
         }
-        if (linked) {
-            EXPECT_EQ(Take("other.ini"), file(3, 1000));
+        ::close(folder);
+        if (mode.linked) {
+            EXPECT_EQ(Take("other/t.ini"), file(3, 1000));
         }
+        EXPECT_EQ(Listing(), (mode.linked ? QByteArrayList{"other", "other/t.ini", "t.ini"}
+                                          : QByteArrayList{"other", "t.ini"}));
+        ASSERT_EQ(::chown(Dir().constData(), 0, 0), 0);
     }
+    ASSERT_EQ(::chmod(Dir().constData(), 0700), 0);
 }
 
 // Through a link to a file whose name takes nearly all of the 255 bytes a name may have, the
