@@ -13,9 +13,11 @@
 #include <fcntl.h>
 #include <functional>
 #include <map>
+#include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -194,31 +196,65 @@ TEST_F(CurveFile, AMissingKeyWritesTheBoxesOwnReadingBackIntoIt) {
     EXPECT_EQ(Form->Chart1->DrawCount(), draws + 1);
 }
 
+// A lock that another program holds on the file for the whole save delays it once, in its
+// first write (and a load in its first read, when the lock keeps readers out), not at each
+// value: the user sees the same 26 messages a few seconds later, not minutes.
 TEST_F(CurveFile, SaveThatCannotWriteShowsOneMessagePerValueAndChangesNothing) {
-    const std::pair<const char*, std::function<void()>> setups[] = {
-        {"read-only file",
-         [] {
-             WriteFile("[ADV]\n1=33\n");
-             ASSERT_EQ(::chmod(FileName, 0444), 0);
-         }},
-        {"directory as the file", [] { ASSERT_TRUE(QDir().mkdir(FileName)); }},
-        {"vanished working directory", [this] {
-             ASSERT_TRUE(QDir().mkdir("gone"));
-             ASSERT_TRUE(QDir::setCurrent(FDir.filePath("gone")));
-             ASSERT_TRUE(QDir(FDir.path()).rmdir("gone"));
-         }}};
-    for (const auto& [name, setup] : setups) {
-        SCOPED_TRACE(name);
+    int held = -1;
+    const auto lockedBy = [&held](short type) {
+        return [&held, type] {
+            WriteFile("[ADV]\n1=33\n");
+            held = ::open(FileName, O_RDWR | O_CLOEXEC);
+            struct flock lock {}; // the whole file, as other programs lock it
+            lock.l_type = type;
+            ASSERT_EQ(::fcntl(held, F_OFD_SETLK, &lock), 0);
+        };
+    };
+    // The 26 writes and the flush of Save come first, then the first read of Load.
+    const std::set<int> firstOfEach = {1, 28}, firstWrite = {1};
+    const struct {
+        const char* what;
+        std::function<void()> setup;
+        std::set<int> waits; // which file steps (counted from 1) waited for a lock
+    } rows[] = {{"read-only file",
+                 [] {
+                     WriteFile("[ADV]\n1=33\n");
+                     ASSERT_EQ(::chmod(FileName, 0444), 0);
+                 },
+                 {}},
+                {"directory as the file", [] { ASSERT_TRUE(QDir().mkdir(FileName)); }, {}},
+                {"vanished working directory",
+                 [this] {
+                     ASSERT_TRUE(QDir().mkdir("gone"));
+                     ASSERT_TRUE(QDir::setCurrent(FDir.filePath("gone")));
+                     ASSERT_TRUE(QDir(FDir.path()).rmdir("gone"));
+                 },
+                 {}},
+                {"another writer holds the file's lock", lockedBy(F_WRLCK), firstOfEach},
+                {"a reader holds it", lockedBy(F_RDLCK), firstWrite}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         Restart();
-        setup();
+        row.setup();
         const QByteArray before = ReadFile();
         const QStringList entries = QDir(FDir.path()).entryList();
+        int steps = 0;
+        std::set<int> waits;
+        SetFileStepHook([&](TFileStep step, int) {
+            steps += step == TFileStep::PlaceHeld;
+            if (step == TFileStep::WaitingForLock)
+                waits.insert(steps);
+        });
         Save();
         EXPECT_EQ(Messages(), QStringList(26, ApplicationTitle() + ": " + AccessFailure));
         Load();
+        SetFileStepHook({});
         EXPECT_EQ(Messages().size(), 26);
         EXPECT_EQ(ReadFile(), before);
         EXPECT_EQ(QDir(FDir.path()).entryList(), entries);
+        EXPECT_EQ(waits, row.waits);
+        if (held >= 0)
+            ::close(std::exchange(held, -1));
     }
 }
 

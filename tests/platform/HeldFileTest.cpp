@@ -7,9 +7,11 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <map>
 #include <sched.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/xattr.h>
 
@@ -335,18 +337,29 @@ TEST_F(HeldFileTest, AccessControlListsAndAttributesStayWithTheFile) {
     const char* const Acl = "system.posix_acl_access";
     // rw-r----- for the owner and the group, read and write for nobody as well.
     const QByteArray shared = AccessList(6, {{Nobody, 6}}, 4, 6, 0);
+    const int noDumpNoAtime = FS_NODUMP_FL | FS_NOATIME_FL; // chattr +d +A
     const struct {
         const char* what;
         std::vector<std::pair<const char*, QByteArray>> attributes;
         uid_t saver;
         bool inPlace;
-    } rows[] = {{"an access control list, saved by root", {{Acl, shared}}, 0, false},
-                {"... saved by the owner", {{Acl, shared}}, Alice, false},
-                {"a user attribute", {{"user.origin", "bench 3"}}, Alice, false},
-                {"an attribute only root may set, saved by the owner",
-                 {{Acl, shared}, {"security.varnotel", "tag"}},
-                 Alice,
-                 true}};
+        int flags = 0;
+    } rows[] = {
+        {"an access control list, saved by root", {{Acl, shared}}, 0, false},
+        {"... saved by the owner", {{Acl, shared}}, Alice, false},
+        {"a user attribute", {{"user.origin", "bench 3"}}, Alice, false},
+        {"an attribute only root may set, saved by the owner",
+         {{Acl, shared}, {"security.varnotel", "tag"}},
+         Alice,
+         true},
+        {"flags: no dump, no access times, saved by the owner", {}, Alice, false, noDumpNoAtime},
+        {"... saved by root", {}, 0, false, noDumpNoAtime}};
+    const auto flagsOf = [this](const QByteArray& name, int* flags) {
+        const int fd = ::open(Dir(name).constData(), O_RDONLY | O_CLOEXEC);
+        const bool got = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, flags) == 0;
+        ::close(fd);
+        return got;
+    };
     ASSERT_EQ(::chmod(Dir().constData(), 0777), 0);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -358,6 +371,15 @@ TEST_F(HeldFileTest, AccessControlListsAndAttributesStayWithTheFile) {
             if (::lsetxattr(Dir("t.ini").constData(), name, value.constData(), value.size(), 0) !=
                 0)
                 GTEST_SKIP() << "the file system takes no attribute " << name;
+        int flags = 0;
+        const bool flagged = flagsOf("t.ini", &flags);
+        if (row.flags) {
+            const int fd = ::open(Dir("t.ini").constData(), O_RDONLY | O_CLOEXEC);
+            flags |= row.flags;
+            if (!flagged || ::ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)
+                GTEST_SKIP() << "the file system takes no flags";
+            ::close(fd);
+        }
         const struct stat before = StatOf("t.ini");
         const auto asSaver = [&] { BecomeUser(row.saver, row.saver ? Alice : 0); };
         EXPECT_EQ(InChild(asSaver, [&] { return Set("ADV", "1", "10"); }), 1);
@@ -368,7 +390,12 @@ TEST_F(HeldFileTest, AccessControlListsAndAttributesStayWithTheFile) {
         EXPECT_EQ(after.st_uid, Alice);
         for (const auto& [name, value] : row.attributes)
             EXPECT_EQ(Attribute(Dir("t.ini"), name), value) << name;
-        if (row.attributes.front().first != Acl)
+        int now = 0;
+        if (flagged) {
+            EXPECT_TRUE(flagsOf("t.ini", &now));
+            EXPECT_EQ(now, flags);
+        }
+        if (row.attributes.empty() || row.attributes.front().first != Acl)
             continue;
         // Nobody may still read it; the group still may not write it.
         EXPECT_EQ(InChild(BecomeNobody, [&] { return Get("ADV", "1") == "10"; }), 1);
@@ -554,30 +581,53 @@ TEST_F(HeldFileTest, AFileWithALongNameIsReplacedAndItsTemporariesRecognised) {
     EXPECT_EQ(Listing(), QByteArrayList({name, "t.ini"}));
 }
 
-// With no free inode for a new file, the file is written in place; a new file cannot be made.
-TEST_F(HeldFileTest, WithNoFreeInodeTheFileIsWrittenInPlace) {
+// With no free inode or no free block for a new file, the file is written in place where the
+// new content fits; content that does not fit, and a new file, fail and leave nothing behind.
+TEST_F(HeldFileTest, OnAFullDiskTheFileIsWrittenInPlaceWhereItFits) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to mount a small file system";
-    const auto smallDisk = [this] {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("varnotel", Dir().constData(), "tmpfs", 0, "nr_inodes=4,size=64k") != 0)
-            ::_exit(97);
-    };
-    const int written = InChild(smallDisk, [this] {
-        Put("t.ini", Old);
-        for (int i = 0;
-             ::open(Dir(QByteArray::number(i)).constData(), O_CREAT | O_WRONLY, 0644) >= 0; ++i) {
-        }
-        if (errno != ENOSPC)
-            return false;
-        const ino_t inode = StatOf("t.ini").st_ino;
-        return Set("ADV", "1", "10") && Take("t.ini") == New && StatOf("t.ini").st_ino == inode &&
-               !Set("ADV", "1", "10", "new.ini");
-    });
-    if (written == 97)
-        GTEST_SKIP() << "cannot mount a file system here";
-    EXPECT_EQ(written, 1);
+    const struct {
+        const char* what;
+        const char* options;
+        std::function<void(HeldFileTest&)> fill;
+    } rows[] = {{"no free inode", "nr_inodes=4,size=64k",
+                 [](HeldFileTest& t) {
+                     for (int i = 0; ::open(t.Dir(QByteArray::number(i)).constData(),
+                                            O_CREAT | O_WRONLY | O_CLOEXEC, 0644) >= 0;
+                          ++i) {
+                     }
+                 }},
+                {"no free block", "size=64k", [](HeldFileTest& t) {
+                     const int fd =
+                         ::open(t.Dir("filler").constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+                     const QByteArray block(4096, 'x');
+                     while (::write(fd, block.constData(), block.size()) > 0) {
+                     }
+                 }}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const auto smallDisk = [&] {
+            if (::unshare(CLONE_NEWNS) != 0 ||
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("varnotel", Dir().constData(), "tmpfs", 0, row.options) != 0)
+                ::_exit(97);
+        };
+        const int written = InChild(smallDisk, [&] {
+            Put("t.ini", Old);
+            row.fill(*this);
+            if (errno != ENOSPC)
+                return false;
+            const QByteArrayList before = Listing();
+            const ino_t inode = StatOf("t.ini").st_ino;
+            return Set("ADV", "1", "10") && Take("t.ini") == New &&
+                   StatOf("t.ini").st_ino == inode && !Set("ADV", "2", QString(128 * 1024, u'9')) &&
+                   Take("t.ini") == New && !Set("ADV", "1", "10", "new.ini") && Flush() &&
+                   Listing() == before;
+        });
+        if (written == 97)
+            GTEST_SKIP() << "cannot mount a file system here";
+        EXPECT_EQ(written, 1);
+    }
 }
 
 } // namespace

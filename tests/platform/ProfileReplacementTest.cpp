@@ -2,7 +2,9 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <utility>
 
@@ -156,10 +158,19 @@ TEST_F(ProfileReplacementTest, AFileThatCannotOrMustNotBeReplacedIsWrittenInPlac
         mode_t directory;
         bool linked;
         bool byNobody;
+        bool appendOnly = false; // chattr +a: names may be added, never removed
     } rows[] = {{"read-only directory", 0755, false, true},
                 {"someone else's file in a sticky directory", 01777, false, true},
                 {"second hard link", 0755, true, false},
-                {"second hard link, unprivileged", 0777, true, true}};
+                {"second hard link, unprivileged", 0777, true, true},
+                {"append-only directory", 0755, false, false, true}};
+    const auto setFolderFlags = [this](int flags) {
+        const int folder =
+            ::open(QFile::encodeName(FDir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool set = ::ioctl(folder, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(folder);
+        return set;
+    };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Chmod("", 0755);
@@ -169,6 +180,8 @@ TEST_F(ProfileReplacementTest, AFileThatCannotOrMustNotBeReplacedIsWrittenInPlac
         if (row.linked)
             Link("t.ini", "other.ini");
         Chmod("", row.directory);
+        if (row.appendOnly && !setFolderFlags(FS_APPEND_FL))
+            GTEST_SKIP() << "the file system has no append-only folders";
         const ino_t inode = Status().st_ino;
         const int written = row.byNobody ? WriteAsNobody() : Set("ADV", "1", "10");
         EXPECT_EQ(written, 1);
@@ -178,8 +191,11 @@ TEST_F(ProfileReplacementTest, AFileThatCannotOrMustNotBeReplacedIsWrittenInPlac
         if (row.linked) {
             EXPECT_EQ(Read("other.ini"), "[ADV]\n1=10\n");
         }
+        EXPECT_TRUE(Set("ADV", "1", "11"));
+        EXPECT_TRUE(Flush());
         EXPECT_EQ(Entries(),
                   row.linked ? QStringList({"other.ini", "t.ini"}) : QStringList{"t.ini"});
+        ASSERT_TRUE(!row.appendOnly || setFolderFlags(0));
     }
 }
 
