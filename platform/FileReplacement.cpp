@@ -19,12 +19,16 @@
 
 namespace {
 
-// A write names its temporary file after the file it replaces, with this tag and six letters or
-// digits after it that spell the temporary file's inode number, and holds a lock on it from
-// before it has that name until after the rename. A long name gives only its beginning, so
-// that the temporary name fits the file system's 255 bytes.
+// A write names its temporary file after the file it replaces, with this tag and twelve letters
+// or digits after it: six that spell the temporary file's inode number, six that spell the
+// inode number of the file it replaces (its own again for a new file). Whichever of the two a
+// killed write left under that name, the new file before the swap or the old one after it,
+// its name spells its own inode. The write holds a lock on it from before it has that name
+// until after the rename. A long name gives only its beginning, so that the temporary name
+// fits the file system's 255 bytes.
 constexpr char TemporaryTag[] = ".varnotel-";
-constexpr int TemporaryLetters = 6;
+constexpr int InodeLetterCount = 6;
+constexpr int TemporaryLetters = 2 * InodeLetterCount;
 constexpr qsizetype MaxNameBytes = 255;
 constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr int LetterCount = int(sizeof Letters) - 1;
@@ -37,7 +41,7 @@ QByteArray TemporaryPrefix(const QByteArray& name) {
 QByteArray InodeLetters(ino_t inode) {
     QByteArray letters;
     auto rest = static_cast<std::uint64_t>(inode);
-    for (int i = 0; i < TemporaryLetters; ++i, rest /= LetterCount)
+    for (int i = 0; i < InodeLetterCount; ++i, rest /= LetterCount)
         letters += Letters[rest % LetterCount];
     return letters;
 }
@@ -97,11 +101,17 @@ bool LinkUnnamed(int fd, int folder, const QByteArray& name) {
     return errno == ENOENT && ::linkat(fd, "", folder, name.constData(), AT_EMPTY_PATH) == 0;
 }
 
-// A new temporary file in folder, locked, or nothing with errno telling why. It has no name
-// where the file system can make such files (unnamed says whether to try); elsewhere, if
-// named allows, it is named after its inode, or at random when that name is taken.
+// The twelve letters of a temporary file of inode that replaces the file of inode replaced.
+QByteArray TemporaryLettersOf(ino_t inode, ino_t replaced) {
+    return InodeLetters(inode) + InodeLetters(replaced);
+}
+
+// A new temporary file in folder, to replace the file of inode replaced (0 for a new file),
+// locked, or nothing with errno telling why. It has no name where the file system can make
+// such files (unnamed says whether to try); elsewhere, if named allows, it is named after the
+// two inodes, or at random when that name is taken.
 std::optional<Temporary> CreateTemporary(int folder, const QByteArray& target, mode_t mode,
-                                         bool unnamed, bool named) {
+                                         ino_t replaced, bool unnamed, bool named) {
     if (unnamed) {
         Temporary temporary{
             TFileDescriptor(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode)), {}, {}};
@@ -132,7 +142,8 @@ std::optional<Temporary> CreateTemporary(int folder, const QByteArray& target, m
         temporary.Lock.Try(temporary.File.Get(), true);
         struct stat status {};
         if (::fstat(temporary.File.Get(), &status) == 0) {
-            const QByteArray named = prefix + InodeLetters(status.st_ino);
+            const QByteArray named =
+                prefix + TemporaryLettersOf(status.st_ino, replaced ? replaced : status.st_ino);
             if (::renameat2(folder, name.constData(), folder, named.constData(),
                             RENAME_NOREPLACE) == 0)
                 temporary.Name = named;
@@ -143,14 +154,14 @@ std::optional<Temporary> CreateTemporary(int folder, const QByteArray& target, m
     return std::nullopt;
 }
 
-// Gives an unnamed temporary file its name beside target: the one its inode spells, or one at
-// random when a file has that name already.
-bool NameTemporary(int folder, Temporary& temporary, const QByteArray& target) {
+// Gives an unnamed temporary file that replaces the file of inode replaced its name beside
+// target: the one the two inodes spell, or one at random when a file has that name already.
+bool NameTemporary(int folder, Temporary& temporary, const QByteArray& target, ino_t replaced) {
     struct stat status {};
     if (::fstat(temporary.File.Get(), &status) != 0)
         return false;
     const QByteArray prefix = TemporaryPrefix(target);
-    QByteArray name = prefix + InodeLetters(status.st_ino);
+    QByteArray name = prefix + TemporaryLettersOf(status.st_ino, replaced);
     for (int attempt = 0; attempt < 100; ++attempt, name = prefix + RandomLetters()) {
         if (LinkUnnamed(temporary.File.Get(), folder, name)) {
             temporary.Name = name;
@@ -359,8 +370,9 @@ Outcome ReplaceWhole(const THeldPlace& place, const QByteArray& bytes, const TOp
         return Outcome::NotReplaceable;
     // A new file gets read and write for all, less the user's file mask. A replacement stays
     // private until its content is complete and it takes the old file's permissions.
-    std::optional<Temporary> temporary = CreateTemporary(folder, place.Name, previous ? 0600 : 0666,
-                                                         unnamed || keepsNames, !keepsNames);
+    std::optional<Temporary> temporary =
+        CreateTemporary(folder, place.Name, previous ? 0600 : 0666,
+                        previous ? previous->Status.st_ino : 0, unnamed || keepsNames, !keepsNames);
     if (!temporary)
         return CannotMakeFile(errno) ? Outcome::NotReplaceable : Outcome::Failed;
     const int fd = temporary->File.Get();
@@ -384,7 +396,8 @@ Outcome ReplaceWhole(const THeldPlace& place, const QByteArray& bytes, const TOp
         } else if (!previous) {
             ReachFileStep(TFileStep::Replacing, folder);
             outcome = Create(folder, *temporary, place.Name);
-        } else if (temporary->Name.isEmpty() && !NameTemporary(folder, *temporary, place.Name)) {
+        } else if (temporary->Name.isEmpty() &&
+                   !NameTemporary(folder, *temporary, place.Name, previous->Status.st_ino)) {
             outcome = errno == ENOENT || errno == EPERM ? Outcome::NoUnnamedLink
                       : CannotMakeFile(errno)           ? Outcome::NotReplaceable
                                                         : Outcome::Failed;
@@ -451,9 +464,8 @@ TReplaceOutcome ReplaceFileContent(const THeldPlace& place, const QByteArray& by
 }
 
 // A file of a temporary name is what a killed write left when it is ours (we own it), has no
-// other name, no write in progress holds it, and its letters spell either its own inode (killed
-// before the swap: a new version never put in place) or the inode of the file that now has the
-// name (killed just after it: the old version that file replaced).
+// other name, no write in progress holds it, and its name spells its own inode: killed before
+// the swap, it is a new version never put in place; just after it, the old version replaced.
 void RemoveStaleTemporaries(int folder, const QByteArray& name) {
     const int listed = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
     DIR* entries = listed < 0 ? nullptr : ::fdopendir(listed);
@@ -464,9 +476,6 @@ void RemoveStaleTemporaries(int folder, const QByteArray& name) {
     }
     ::rewinddir(entries);
     const QByteArray prefix = TemporaryPrefix(name);
-    struct stat current {};
-    const bool named = ::fstatat(folder, name.constData(), &current, AT_SYMLINK_NOFOLLOW) == 0 &&
-                       S_ISREG(current.st_mode);
     while (const dirent* entry = ::readdir(entries)) {
         if (!IsTemporaryName(entry->d_name, prefix) ||
             (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN))
@@ -477,9 +486,9 @@ void RemoveStaleTemporaries(int folder, const QByteArray& name) {
             continue;
         TOpenedFile& file = *stale.File;
         const QByteArray letters = found.mid(prefix.size());
+        const QByteArray own = InodeLetters(file.Status.st_ino);
         const bool killed =
-            letters == InodeLetters(file.Status.st_ino) ||
-            (named && !SameFile(file.Status, current) && letters == InodeLetters(current.st_ino));
+            letters.left(InodeLetterCount) == own || letters.mid(InodeLetterCount) == own;
         if (killed && file.Status.st_uid == ::geteuid() && file.Status.st_nlink == 1 &&
             file.Lock.Try(file.File.Get(), false) == TFileLock::TTry::Taken &&
             NameHolds(folder, found.constData(), file.File.Get()))

@@ -573,7 +573,7 @@ TEST_F(HeldFileTest, AFileWithALongNameIsReplacedAndItsTemporariesRecognised) {
     left.removeAll(name);
     left.removeAll("t.ini");
     ASSERT_EQ(left.size(), 1);
-    EXPECT_TRUE(left[0].startsWith(name.left(239) + ".varnotel-") && left[0].size() == 255);
+    EXPECT_TRUE(left[0].startsWith(name.left(233) + ".varnotel-") && left[0].size() == 255);
     EXPECT_TRUE(Set("ADV", "1", "10"));
     EXPECT_EQ(Take(name), New);
     EXPECT_NE(StatOf(name).st_ino, inode);
