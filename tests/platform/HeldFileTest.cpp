@@ -534,7 +534,9 @@ TEST_F(HeldFileTest, TwoEditorsSavingAtOnceLoseNoKeyAndLeaveNoStrayByte) {
         };
         for (int trial = 0; trial < 5; ++trial) {
             Put("t.ini", file(1, 1));
-            ASSERT_EQ(::chown(Dir("t.ini").constData(), mode.saver, mode.saver), 0);
+            if (mode.saver != 0) {
+                ASSERT_EQ(::chown(Dir("t.ini").constData(), mode.saver, mode.saver), 0);
+            }
             const pid_t first = ::fork();
             if (first == 0) {
                 asSaver();
@@ -554,7 +556,9 @@ TEST_F(HeldFileTest, TwoEditorsSavingAtOnceLoseNoKeyAndLeaveNoStrayByte) {
         }
         EXPECT_EQ(Listing(), (mode.linked ? QByteArrayList{"other", "other/t.ini", "t.ini"}
                                           : QByteArrayList{"other", "t.ini"}));
-        ASSERT_EQ(::chown(Dir().constData(), 0, 0), 0);
+        if (mode.saver != 0) {
+            ASSERT_EQ(::chown(Dir().constData(), 0, 0), 0);
+        }
     }
     ASSERT_EQ(::chmod(Dir().constData(), 0700), 0);
 }
