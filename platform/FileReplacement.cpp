@@ -142,11 +142,11 @@ std::optional<Temporary> CreateTemporary(int folder, const QByteArray& target, m
         temporary.Lock.Try(temporary.File.Get(), true);
         struct stat status {};
         if (::fstat(temporary.File.Get(), &status) == 0) {
-            const QByteArray named =
+            const QByteArray coded =
                 prefix + TemporaryLettersOf(status.st_ino, replaced ? replaced : status.st_ino);
-            if (::renameat2(folder, name.constData(), folder, named.constData(),
+            if (::renameat2(folder, name.constData(), folder, coded.constData(),
                             RENAME_NOREPLACE) == 0)
-                temporary.Name = named;
+                temporary.Name = coded;
         }
         return temporary;
     }
