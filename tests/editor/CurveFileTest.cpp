@@ -196,54 +196,43 @@ TEST_F(CurveFile, AMissingKeyWritesTheBoxesOwnReadingBackIntoIt) {
     EXPECT_EQ(Form->Chart1->DrawCount(), draws + 1);
 }
 
-// A lock that another program holds on the file for the whole save delays it once, in its
-// first write (and a load in its first read, when the lock keeps readers out), not at each
-// value: the user sees the same 26 messages a few seconds later, not minutes.
+// A lock that another program holds on the file for the whole save delays it once, in its first
+// write, and a load in its first read, not at each value: the same 26 messages come a few
+// seconds later, not minutes.
 TEST_F(CurveFile, SaveThatCannotWriteShowsOneMessagePerValueAndChangesNothing) {
     int held = -1;
-    const auto lockedBy = [&held](short type) {
-        return [&held, type] {
-            WriteFile("[ADV]\n1=33\n");
-            held = ::open(FileName, O_RDWR | O_CLOEXEC);
-            struct flock lock {}; // the whole file, as other programs lock it
-            lock.l_type = type;
-            ASSERT_EQ(::fcntl(held, F_OFD_SETLK, &lock), 0);
-        };
-    };
-    // The 26 writes and the flush of Save come first, then the first read of Load.
-    const std::set<int> firstOfEach = {1, 28}, firstWrite = {1};
-    const struct {
-        const char* what;
-        std::function<void()> setup;
-        std::set<int> waits; // which file steps (counted from 1) waited for a lock
-    } rows[] = {{"read-only file",
-                 [] {
-                     WriteFile("[ADV]\n1=33\n");
-                     ASSERT_EQ(::chmod(FileName, 0444), 0);
-                 },
-                 {}},
-                {"directory as the file", [] { ASSERT_TRUE(QDir().mkdir(FileName)); }, {}},
-                {"vanished working directory",
-                 [this] {
-                     ASSERT_TRUE(QDir().mkdir("gone"));
-                     ASSERT_TRUE(QDir::setCurrent(FDir.filePath("gone")));
-                     ASSERT_TRUE(QDir(FDir.path()).rmdir("gone"));
-                 },
-                 {}},
-                {"another writer holds the file's lock", lockedBy(F_WRLCK), firstOfEach},
-                {"a reader holds it", lockedBy(F_RDLCK), firstWrite}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
+    const std::pair<const char*, std::function<void()>> setups[] = {
+        {"read-only file",
+         [] {
+             WriteFile("[ADV]\n1=33\n");
+             ASSERT_EQ(::chmod(FileName, 0444), 0);
+         }},
+        {"directory as the file", [] { ASSERT_TRUE(QDir().mkdir(FileName)); }},
+        {"vanished working directory",
+         [this] {
+             ASSERT_TRUE(QDir().mkdir("gone"));
+             ASSERT_TRUE(QDir::setCurrent(FDir.filePath("gone")));
+             ASSERT_TRUE(QDir(FDir.path()).rmdir("gone"));
+         }},
+        {"another writer holds the file's lock", [&held] {
+             WriteFile("[ADV]\n1=33\n");
+             held = ::open(FileName, O_RDWR | O_CLOEXEC);
+             struct flock lock {}; // the whole file, as other programs lock it
+             lock.l_type = F_WRLCK;
+             ASSERT_EQ(::fcntl(held, F_OFD_SETLK, &lock), 0);
+         }}};
+    for (const auto& [name, setup] : setups) {
+        SCOPED_TRACE(name);
         Restart();
-        row.setup();
+        setup();
         const QByteArray before = ReadFile();
         const QStringList entries = QDir(FDir.path()).entryList();
-        int steps = 0;
-        std::set<int> waits;
+        int places = 0; // the 26 writes and the flush of Save, then the reads of Load
+        std::set<int> waited;
         SetFileStepHook([&](TFileStep step, int) {
-            steps += step == TFileStep::PlaceHeld;
+            places += step == TFileStep::PlaceHeld;
             if (step == TFileStep::WaitingForLock)
-                waits.insert(steps);
+                waited.insert(places);
         });
         Save();
         EXPECT_EQ(Messages(), QStringList(26, ApplicationTitle() + ": " + AccessFailure));
@@ -252,7 +241,7 @@ TEST_F(CurveFile, SaveThatCannotWriteShowsOneMessagePerValueAndChangesNothing) {
         EXPECT_EQ(Messages().size(), 26);
         EXPECT_EQ(ReadFile(), before);
         EXPECT_EQ(QDir(FDir.path()).entryList(), entries);
-        EXPECT_EQ(waits, row.waits);
+        EXPECT_EQ(waited, (held >= 0 ? std::set<int>{1, 28} : std::set<int>{}));
         if (held >= 0)
             ::close(std::exchange(held, -1));
     }
@@ -301,22 +290,20 @@ std::vector<QByteArray> NamesIn(const char* folder) {
     return names;
 }
 
-// A save killed (as by kill -9) when its new file is complete beside the file, just before it
-// takes the file's place: it leaves that new file behind.
+// A save killed (as by kill -9) when its new file is complete, just before it takes the file's
+// place: it leaves that new file behind.
 void KillASaveBeforeItsSwap() {
+    const QString section = "ADV", key = "1", value = "99";
     const pid_t pid = ::fork();
     if (pid == 0) {
         SetFileStepHook([](TFileStep step, int) {
             if (step == TFileStep::Replacing)
                 ::_exit(3);
         });
-        const QString section = "ADV", key = "1", value = "99";
-        WritePrivateProfileString(&section, &key, &value, FileName);
-        ::_exit(0);
+        ::_exit(WritePrivateProfileString(&section, &key, &value, FileName));
     }
     int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3);
+    ASSERT_TRUE(::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 3);
 }
 
 // Save writes the file the kernel reaches through the links, Load reads that same file, and a

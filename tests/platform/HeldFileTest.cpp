@@ -8,7 +8,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
-#include <map>
 #include <sched.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -354,11 +353,15 @@ TEST_F(HeldFileTest, AccessControlListsAndAttributesStayWithTheFile) {
          true},
         {"flags: no dump, no access times, saved by the owner", {}, Alice, false, noDumpNoAtime},
         {"... saved by root", {}, 0, false, noDumpNoAtime}};
-    const auto flagsOf = [this](const QByteArray& name, int* flags) {
-        const int fd = ::open(Dir(name).constData(), O_RDONLY | O_CLOEXEC);
-        const bool got = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, flags) == 0;
+    // The file's flags, with more added first; -1 where the file system has none.
+    const auto flagsOf = [this](int more) {
+        const int fd = ::open(Dir("t.ini").constData(), O_RDONLY | O_CLOEXEC);
+        int flags = 0;
+        if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 ||
+            (more && (flags |= more, ::ioctl(fd, FS_IOC_SETFLAGS, &flags)) != 0))
+            flags = -1;
         ::close(fd);
-        return got;
+        return flags;
     };
     ASSERT_EQ(::chmod(Dir().constData(), 0777), 0);
     for (const auto& row : rows) {
@@ -371,15 +374,9 @@ TEST_F(HeldFileTest, AccessControlListsAndAttributesStayWithTheFile) {
             if (::lsetxattr(Dir("t.ini").constData(), name, value.constData(), value.size(), 0) !=
                 0)
                 GTEST_SKIP() << "the file system takes no attribute " << name;
-        int flags = 0;
-        const bool flagged = flagsOf("t.ini", &flags);
-        if (row.flags) {
-            const int fd = ::open(Dir("t.ini").constData(), O_RDONLY | O_CLOEXEC);
-            flags |= row.flags;
-            if (!flagged || ::ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0)
-                GTEST_SKIP() << "the file system takes no flags";
-            ::close(fd);
-        }
+        const int flags = flagsOf(row.flags);
+        if (row.flags && flags < 0)
+            GTEST_SKIP() << "the file system takes no flags";
         const struct stat before = StatOf("t.ini");
         const auto asSaver = [&] { BecomeUser(row.saver, row.saver ? Alice : 0); };
         EXPECT_EQ(InChild(asSaver, [&] { return Set("ADV", "1", "10"); }), 1);
@@ -390,11 +387,7 @@ TEST_F(HeldFileTest, AccessControlListsAndAttributesStayWithTheFile) {
         EXPECT_EQ(after.st_uid, Alice);
         for (const auto& [name, value] : row.attributes)
             EXPECT_EQ(Attribute(Dir("t.ini"), name), value) << name;
-        int now = 0;
-        if (flagged) {
-            EXPECT_TRUE(flagsOf("t.ini", &now));
-            EXPECT_EQ(now, flags);
-        }
+        EXPECT_EQ(flagsOf(0), flags);
         if (row.attributes.empty() || row.attributes.front().first != Acl)
             continue;
         // Nobody may still read it; the group still may not write it.
@@ -462,63 +455,37 @@ TEST_F(HeldFileTest, TwoEditorsSavingAtOnceLoseNoKeyAndLeaveNoStrayByte) {
         if (mode.saver != 0 && ::geteuid() != 0)
             continue; // acting as another user needs root
         const QString otherName = mode.linked ? "other/t.ini" : "t.ini";
-        ASSERT_EQ(::chmod(Dir().constData(), 0755), 0);
-        QFile::remove(Path());
         QFile::remove(Path("other/t.ini"));
         Put("t.ini", file(1, 1));
         if (mode.linked) {
             ASSERT_EQ(::link(Dir("t.ini").constData(), Dir("other/t.ini").constData()), 0);
         }
-        // One editor's write stops just before it replaces the file, while the other writes;
-        // written in place, it stops half done, while a third loads.
+        // One editor's write stops just before it replaces the file, while another writes, and
+        // written in place it stops half done, while a third loads; each has 100 ms to finish.
         pid_t other = -1, reader = -1;
-        std::map<pid_t, int> ended;
-        const auto waitFor = [&](pid_t child) {
-            // Give the child the time to finish, if nothing stops it.
-            int status = 0;
-            for (int i = 0; i < 50; ++i, ::usleep(2000))
-                if (::waitpid(child, &status, WNOHANG) == child) {
-                    ended[child] = status;
-                    return;
-                }
-        };
-        const auto exitCode = [&](pid_t child) {
-            int status = 0;
-            if (ended.count(child))
-                status = ended[child];
-            else if (::waitpid(child, &status, 0) != child)
-                return -1;
-            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        };
-        if (mode.saver == 0) {
-            const pid_t editor = ::getpid(); // the children's steps go on undisturbed
+        {
+            const pid_t editor = ::getpid();
             const StepHook hook([&](TFileStep step, int) {
-                if (::getpid() != editor)
+                const bool replacing = step == TFileStep::Replacing;
+                pid_t& child = replacing ? other : reader;
+                if (::getpid() != editor || child > 0 ||
+                    (!replacing && step != TFileStep::WritingInPlace))
                     return;
-                if (step == TFileStep::Replacing && other < 0) {
-                    other = ::fork();
-                    if (other == 0)
-                        ::_exit(Set("RPM", "1", "1000000", otherName) ? 1 : 0);
-                    waitFor(other);
-                }
-                if (step == TFileStep::WritingInPlace && reader < 0) {
-                    reader = ::fork();
-                    if (reader == 0)
-                        ::_exit(Get("RPM", "13", otherName) == "13" ? 1 : 0);
-                    waitFor(reader);
-                }
+                child = StartChild([] {},
+                                   [&] {
+                                       return replacing ? Set("RPM", "1", "1000000", otherName)
+                                                        : Get("RPM", "13", otherName) == "13";
+                                   });
+                ::usleep(100000);
             });
             EXPECT_TRUE(Set("ADV", "1", "100"));
-            EXPECT_EQ(exitCode(other), 1);
-            QByteArray expected = file(1, 1);
-            expected.replace("[ADV]\n1=1\n", "[ADV]\n1=100\n");
-            expected.replace("[RPM]\n1=1\n", "[RPM]\n1=1000000\n");
-            EXPECT_EQ(Take("t.ini"), expected);
-            if (mode.linked) {
-                ASSERT_GT(reader, 0);
-                EXPECT_EQ(exitCode(reader), 1) << "a load saw the write half done";
-            }
         }
+        EXPECT_EQ(EndOfChild(other), 1);
+        EXPECT_EQ(EndOfChild(reader), mode.linked ? 1 : -1) << "a load saw a write half done";
+        QByteArray expected = file(1, 1);
+        expected.replace("[ADV]\n1=1\n", "[ADV]\n1=100\n");
+        expected.replace("[RPM]\n1=1\n", "[RPM]\n1=1000000\n");
+        EXPECT_EQ(Take("t.ini"), expected);
 
         // Two whole saves at the same time, a few times over, while others hold locks on the
         // folder, exclusive and shared (anyone who may read a folder may lock it).
@@ -527,40 +494,26 @@ TEST_F(HeldFileTest, TwoEditorsSavingAtOnceLoseNoKeyAndLeaveNoStrayByte) {
         }
         ASSERT_EQ(::chmod(Dir().constData(), mode.folder), 0);
         const int folder = ::open(Dir().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ASSERT_EQ(::flock(folder, LOCK_EX), 0);
         const auto asSaver = [&] {
             if (mode.saver != 0)
                 BecomeUser(mode.saver, mode.saver);
         };
-        for (int trial = 0; trial < 5; ++trial) {
-            Put("t.ini", file(1, 1));
-            if (mode.saver != 0) {
-                ASSERT_EQ(::chown(Dir("t.ini").constData(), mode.saver, mode.saver), 0);
-            }
-            const pid_t first = ::fork();
-            if (first == 0) {
-                asSaver();
-                ::_exit(save("ADV", 3, "t.ini") ? 1 : 0);
-            }
-            const bool second = InChild(asSaver, [&] { return save("RPM", 1000, otherName); });
-            int firstStatus = 0;
-            ASSERT_EQ(::waitpid(first, &firstStatus, 0), first);
-            EXPECT_TRUE(second);
-            EXPECT_TRUE(WIFEXITED(firstStatus) && WEXITSTATUS(firstStatus) == 1);
-            EXPECT_EQ(Take("t.ini"), file(3, 1000)) << "trial " << trial;
+        for (int trial = 0; trial < 6; ++trial) {
             ASSERT_EQ(::flock(folder, trial % 2 ? LOCK_EX : LOCK_SH), 0);
+            Put("t.ini", file(1, 1));
+            ASSERT_EQ(::chmod(Dir("t.ini").constData(), 0666), 0);
+            const pid_t first = StartChild(asSaver, [&] { return save("ADV", 3, "t.ini"); });
+            EXPECT_EQ(InChild(asSaver, [&] { return save("RPM", 1000, otherName); }), 1);
+            EXPECT_EQ(EndOfChild(first), 1);
+            EXPECT_EQ(Take("t.ini"), file(3, 1000)) << "trial " << trial;
         }
         ::close(folder);
-        if (mode.linked) {
-            EXPECT_EQ(Take("other/t.ini"), file(3, 1000));
-        }
+        EXPECT_EQ(Take(otherName.toUtf8()), file(3, 1000));
         EXPECT_EQ(Listing(), (mode.linked ? QByteArrayList{"other", "other/t.ini", "t.ini"}
                                           : QByteArrayList{"other", "t.ini"}));
-        if (mode.saver != 0) {
-            ASSERT_EQ(::chown(Dir().constData(), 0, 0), 0);
-        }
+        ASSERT_EQ(::chmod(Dir().constData(), 0755), 0);
+        ASSERT_EQ(::chown(Dir().constData(), ::geteuid(), ::getegid()), 0);
     }
-    ASSERT_EQ(::chmod(Dir().constData(), 0700), 0);
 }
 
 // Through a link to a file whose name takes nearly all of the 255 bytes a name may have, the
@@ -590,36 +543,29 @@ TEST_F(HeldFileTest, AFileWithALongNameIsReplacedAndItsTemporariesRecognised) {
 TEST_F(HeldFileTest, OnAFullDiskTheFileIsWrittenInPlaceWhereItFits) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to mount a small file system";
-    const struct {
-        const char* what;
-        const char* options;
-        std::function<void(HeldFileTest&)> fill;
-    } rows[] = {{"no free inode", "nr_inodes=4,size=64k",
-                 [](HeldFileTest& t) {
-                     for (int i = 0; ::open(t.Dir(QByteArray::number(i)).constData(),
-                                            O_CREAT | O_WRONLY | O_CLOEXEC, 0644) >= 0;
-                          ++i) {
-                     }
-                 }},
-                {"no free block", "size=64k", [](HeldFileTest& t) {
-                     const int fd =
-                         ::open(t.Dir("filler").constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
-                     const QByteArray block(4096, 'x');
-                     while (::write(fd, block.constData(), block.size()) > 0) {
-                     }
-                 }}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.what);
+    // Files of one block each, until inodes or blocks run out, whichever comes first.
+    const std::pair<const char*, const char*> disks[] = {{"no free inode", "nr_inodes=4,size=64k"},
+                                                         {"no free block", "size=64k"}};
+    for (const auto& [what, options] : disks) {
+        SCOPED_TRACE(what);
         const auto smallDisk = [&] {
             if (::unshare(CLONE_NEWNS) != 0 ||
                 ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-                ::mount("varnotel", Dir().constData(), "tmpfs", 0, row.options) != 0)
+                ::mount("varnotel", Dir().constData(), "tmpfs", 0, options) != 0)
                 ::_exit(97);
         };
         const int written = InChild(smallDisk, [&] {
             Put("t.ini", Old);
-            row.fill(*this);
-            if (errno != ENOSPC)
+            const QByteArray block(4096, 'x');
+            int error = 0;
+            for (int i = 0; !error; ++i) {
+                const int fd =
+                    ::open(Dir(QByteArray::number(i)).constData(), O_CREAT | O_WRONLY, 0644);
+                if (fd < 0 || ::write(fd, block.constData(), block.size()) != block.size())
+                    error = errno;
+                ::close(fd);
+            }
+            if (error != ENOSPC)
                 return false;
             const QByteArrayList before = Listing();
             const ino_t inode = StatOf("t.ini").st_ino;

@@ -87,18 +87,27 @@ protected:
     QTemporaryDir FDir;
 };
 
-// Runs setup and then work in a child process; the child's exit code is 1 when work returned
-// true, 0 when it returned false, -1 when the child did not exit normally.
-inline int InChild(const std::function<void()>& setup, const std::function<bool()>& work) {
+// Starts setup and then work in a child process.
+inline pid_t StartChild(const std::function<void()>& setup, const std::function<bool()>& work) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         setup();
         ::_exit(work() ? 1 : 0);
     }
+    return pid;
+}
+
+// The child's exit code once it ends: 1 when its work returned true, 0 when it returned false,
+// -1 when the child did not exit normally (or never started).
+inline int EndOfChild(pid_t pid) {
     int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
+}
+
+inline int InChild(const std::function<void()>& setup, const std::function<bool()>& work) {
+    return EndOfChild(StartChild(setup, work));
 }
 
 // Runs setup and then a write in a child process that is killed (exits at once, as with kill
