@@ -546,8 +546,9 @@ TEST_F(HeldFileTest, OnAFullDiskTheFileIsWrittenInPlaceWhereItFits) {
     // Files of one block each, until inodes or blocks run out, whichever comes first.
     const std::pair<const char*, const char*> disks[] = {{"no free inode", "nr_inodes=4,size=64k"},
                                                          {"no free block", "size=64k"}};
-    for (const auto& [what, options] : disks) {
-        SCOPED_TRACE(what);
+    for (const auto& disk : disks) {
+        SCOPED_TRACE(disk.first);
+        const char* const options = disk.second;
         const auto smallDisk = [&] {
             if (::unshare(CLONE_NEWNS) != 0 ||
                 ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
