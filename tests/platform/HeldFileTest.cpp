@@ -261,6 +261,7 @@ TEST_F(HeldFileTest, AFileSwappedBetweenTwoStepsIsNeitherFollowedNorOverwritten)
         std::function<void(HeldFileTest&)> plant;
         bool load;
         QByteArray atName; // what the name holds afterwards, "" for a link or a FIFO
+        bool written = false;
     } rows[] = {
         {"link planted where no file was", TFileStep::PlaceHeld, false, plantLink, false, ""},
         {"... while the new file is made", TFileStep::Replacing, false, plantLink, false, ""},
@@ -271,6 +272,8 @@ TEST_F(HeldFileTest, AFileSwappedBetweenTwoStepsIsNeitherFollowedNorOverwritten)
         {"FIFO before a load", TFileStep::PlaceHeld, true, plantFifo, true, ""},
         {"another file while the new one is made", TFileStep::Replacing, true, plantFile, false,
          "[ADV]\n1=7\n"},
+        {"another editor's new file while ours is made: written into it", TFileStep::Replacing,
+         false, plantFile, false, New, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -281,9 +284,11 @@ TEST_F(HeldFileTest, AFileSwappedBetweenTwoStepsIsNeitherFollowedNorOverwritten)
             Put("t.ini", Old);
         const StepHook hook(row.step, [&] { row.plant(*this); });
         // A read or write that blocks on the FIFO ends with the alarm.
-        const int done =
-            InChild([] { ::alarm(10); },
-                    [&] { return row.load ? Get("ADV", "1") == "<def>" : !Set("ADV", "1", "10"); });
+        const int done = InChild([] { ::alarm(10); },
+                                 [&] {
+                                     return row.load ? Get("ADV", "1") == "<def>"
+                                                     : Set("ADV", "1", "10") == row.written;
+                                 });
         EXPECT_EQ(done, 1);
         EXPECT_EQ(Take("notes.ini"), Old);
         if (row.existed) {
