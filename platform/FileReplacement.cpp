@@ -5,29 +5,52 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-// A write names its temporary file after the file it replaces, with this tag and six letters or
-// digits after it, and holds a lock on it from before the first byte until after the rename.
-// A file of that name that nobody holds was left by a write that never finished. A long name
-// gives only its beginning, so that the temporary name fits the file system's 255 bytes.
+// A write names its temporary file after the file it replaces, with this tag and twelve letters
+// or digits after it: six that spell the temporary file's inode number, six that spell the
+// inode number of the file it replaces (its own again for a new file). Whichever of the two a
+// killed write left under that name, the new file before the swap or the old one after it,
+// its name spells its own inode. The write holds a lock on it from before it has that name
+// until after the rename. A long name gives only its beginning, so that the temporary name
+// fits the file system's 255 bytes.
 constexpr char TemporaryTag[] = ".varnotel-";
-constexpr int TemporaryLetters = 6;
+constexpr int InodeLetterCount = 6;
+constexpr int TemporaryLetters = 2 * InodeLetterCount;
 constexpr qsizetype MaxNameBytes = 255;
 constexpr char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr int LetterCount = int(sizeof Letters) - 1;
 
 QByteArray TemporaryPrefix(const QByteArray& name) {
     const qsizetype room = MaxNameBytes - qsizetype(sizeof TemporaryTag - 1) - TemporaryLetters;
     return name.left(room) + TemporaryTag;
+}
+
+QByteArray InodeLetters(ino_t inode) {
+    QByteArray letters;
+    auto rest = static_cast<std::uint64_t>(inode);
+    for (int i = 0; i < InodeLetterCount; ++i, rest /= LetterCount)
+        letters += Letters[rest % LetterCount];
+    return letters;
+}
+
+QByteArray RandomLetters() {
+    QByteArray letters;
+    for (int i = 0; i < TemporaryLetters; ++i)
+        letters += Letters[QRandomGenerator::system()->bounded(LetterCount)];
+    return letters;
 }
 
 bool IsTemporaryName(const char* entry, const QByteArray& prefix) {
@@ -48,38 +71,106 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 bool NameHolds(int folder, const char* name, int fd) {
     struct stat opened {};
     struct stat named {};
-    return ::fstat(fd, &opened) == 0 && ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+    return ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &opened) == 0 &&
            SameFile(opened, named);
+}
+
+// A folder whose names cannot be taken away or changed (append-only or immutable): a temporary
+// file named there could never go again.
+bool KeepsItsNames(int folder) {
+    struct statx status {};
+    if (::statx(folder, "", AT_EMPTY_PATH | AT_SYMLINK_NOFOLLOW, STATX_TYPE, &status) != 0)
+        return false;
+    const auto fixed = std::uint64_t(STATX_ATTR_APPEND | STATX_ATTR_IMMUTABLE);
+    return (status.stx_attributes & status.stx_attributes_mask & fixed) != 0;
 }
 
 struct Temporary {
     TFileDescriptor File;
+    // Declared after the file, so that it is given back before the file closes.
+    TFileLock Lock;
+    // Empty while the file has no name: until then, a write that is killed leaves nothing.
     QByteArray Name;
 };
 
-// A new temporary file in folder, locked, or nothing with errno telling why.
-std::optional<Temporary> CreateTemporary(int folder, const QByteArray& target, mode_t mode) {
+// Gives the open file fd, which has no name, the name in folder.
+bool LinkUnnamed(int fd, int folder, const QByteArray& name) {
+    const QByteArray held = "/proc/self/fd/" + QByteArray::number(fd);
+    if (::linkat(AT_FDCWD, held.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    return errno == ENOENT && ::linkat(fd, "", folder, name.constData(), AT_EMPTY_PATH) == 0;
+}
+
+// The twelve letters of a temporary file of inode that replaces the file of inode replaced.
+QByteArray TemporaryLettersOf(ino_t inode, ino_t replaced) {
+    return InodeLetters(inode) + InodeLetters(replaced);
+}
+
+// A new temporary file in folder, to replace the file of inode replaced (0 for a new file),
+// locked, or nothing with errno telling why. It has no name where the file system can make
+// such files (unnamed says whether to try); elsewhere, if named allows, it is named after the
+// two inodes, or at random when that name is taken.
+std::optional<Temporary> CreateTemporary(int folder, const QByteArray& target, mode_t mode,
+                                         ino_t replaced, bool unnamed, bool named) {
+    if (unnamed) {
+        Temporary temporary{
+            TFileDescriptor(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode)), {}, {}};
+        if (temporary.File.IsOpen()) {
+            temporary.Lock.Try(temporary.File.Get(), true);
+            return temporary;
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return std::nullopt;
+    }
+    if (!named) {
+        errno = EPERM;
+        return std::nullopt;
+    }
     const QByteArray prefix = TemporaryPrefix(target);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray name = prefix;
-        for (int i = 0; i < TemporaryLetters; ++i)
-            name += Letters[QRandomGenerator::system()->bounded(int(sizeof Letters) - 1)];
-        TFileDescriptor fd(::openat(folder, name.constData(),
-                                    O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode));
-        if (!fd.IsOpen() && errno == EEXIST)
+        const QByteArray name = prefix + RandomLetters();
+        Temporary temporary{
+            TFileDescriptor(::openat(folder, name.constData(),
+                                     O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode)),
+            {},
+            name};
+        if (!temporary.File.IsOpen() && errno == EEXIST)
             continue;
-        if (!fd.IsOpen())
+        if (!temporary.File.IsOpen())
             return std::nullopt;
-        // Another write cleaning up may have taken the file for a stale one in the moment
-        // before the lock; it is then gone or going, and another name will do. On a file
-        // system without locks the file goes unlocked: no write can take it for stale there.
-        const bool locked = ::flock(fd.Get(), LOCK_EX | LOCK_NB) == 0;
-        if ((locked && NameHolds(folder, name.constData(), fd.Get())) ||
-            (!locked && errno != EWOULDBLOCK))
-            return Temporary{std::move(fd), name};
+        // Locked before it takes the name that tells a later save it is a temporary file.
+        temporary.Lock.Try(temporary.File.Get(), true);
+        struct stat status {};
+        if (::fstat(temporary.File.Get(), &status) == 0) {
+            const QByteArray coded =
+                prefix + TemporaryLettersOf(status.st_ino, replaced ? replaced : status.st_ino);
+            if (::renameat2(folder, name.constData(), folder, coded.constData(),
+                            RENAME_NOREPLACE) == 0)
+                temporary.Name = coded;
+        }
+        return temporary;
     }
     errno = EEXIST;
     return std::nullopt;
+}
+
+// Gives an unnamed temporary file that replaces the file of inode replaced its name beside
+// target: the one the two inodes spell, or one at random when a file has that name already.
+bool NameTemporary(int folder, Temporary& temporary, const QByteArray& target, ino_t replaced) {
+    struct stat status {};
+    if (::fstat(temporary.File.Get(), &status) != 0)
+        return false;
+    const QByteArray prefix = TemporaryPrefix(target);
+    QByteArray name = prefix + TemporaryLettersOf(status.st_ino, replaced);
+    for (int attempt = 0; attempt < 100; ++attempt, name = prefix + RandomLetters()) {
+        if (LinkUnnamed(temporary.File.Get(), folder, name)) {
+            temporary.Name = name;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
 }
 
 bool WriteAll(int fd, const char* data, qint64 size, off_t offset) {
@@ -181,13 +272,41 @@ bool KeepMode(int fd, const struct stat& previous) {
     return ::fchmod(fd, mode) == 0 && ::fstat(fd, &now) == 0 && (now.st_mode & 07777) == mode;
 }
 
-enum class Outcome { Written, Failed, NotReplaceable };
+// The flags of the file itself (chattr) that a user gives a file and that describe how it is to
+// be kept: not dumped, no access times, synchronous writes, no compression or copy on write,
+// and the like. Those the file system keeps for itself (extents, inline data) are not copied.
+constexpr int KeptFlags = FS_SYNC_FL | FS_NODUMP_FL | FS_NOATIME_FL | FS_COMPR_FL | FS_NOCOMP_FL |
+                          FS_NOCOW_FL | FS_JOURNAL_DATA_FL | FS_SECRM_FL | FS_UNRM_FL |
+                          FS_NOTAIL_FL | FS_DAX_FL;
+
+// Gives the new, still empty file exactly the old one's kept flags (some, like no copy on
+// write, take only on an empty file). False when the new file cannot have them.
+bool KeepFlags(int from, int to) {
+    int old = 0;
+    if (::ioctl(from, FS_IOC_GETFLAGS, &old) != 0)
+        return errno == ENOTTY || errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS;
+    int now = 0;
+    if (::ioctl(to, FS_IOC_GETFLAGS, &now) != 0)
+        return (old & KeptFlags) == 0;
+    const int wanted = (now & ~KeptFlags) | (old & KeptFlags);
+    if (wanted == now)
+        return true;
+    return ::ioctl(to, FS_IOC_SETFLAGS, &wanted) == 0 && ::ioctl(to, FS_IOC_GETFLAGS, &now) == 0 &&
+           (now & KeptFlags) == (old & KeptFlags);
+}
+
+enum class Outcome { Written, Failed, NotReplaceable, NameTaken, NoUnnamedLink };
 
 // A new file cannot be made here, but the old one could be written: no right to make files in
 // the folder, no free inode, no room for one more name.
 bool CannotMakeFile(int error) {
     return error == EACCES || error == EPERM || error == ENOSPC || error == EDQUOT ||
            error == EMLINK || error == ENAMETOOLONG;
+}
+
+// The disk or the user's quota is full: the old file's own blocks may still take the content.
+bool IsFull(int error) {
+    return error == ENOSPC || error == EDQUOT;
 }
 
 // Puts the temporary file in the place of the file read. The two names swap, so that what had
@@ -221,31 +340,49 @@ Outcome Exchange(int folder, const Temporary& temporary, const QByteArray& targe
 }
 
 // Gives the temporary file the name of a file not yet there, only while the name is still free:
-// a link or a file that appeared there in the meantime stays as it is.
+// a link or a file that appeared there in the meantime stays as it is, and the write is made
+// again over that file if it is one.
 Outcome Create(int folder, const Temporary& temporary, const QByteArray& target) {
+    if (temporary.Name.isEmpty()) {
+        if (LinkUnnamed(temporary.File.Get(), folder, target))
+            return Outcome::Written;
+        return errno == EEXIST ? Outcome::NameTaken : Outcome::NoUnnamedLink;
+    }
     const char* from = temporary.Name.constData();
     if (::renameat2(folder, from, folder, target.constData(), RENAME_NOREPLACE) == 0)
         return Outcome::Written;
+    if (errno == EEXIST)
+        return Outcome::NameTaken;
     if (errno != EINVAL && errno != ENOSYS)
         return Outcome::Failed;
     if (::linkat(folder, from, folder, target.constData(), 0) != 0)
-        return Outcome::Failed;
+        return errno == EEXIST ? Outcome::NameTaken : Outcome::Failed;
     ::unlinkat(folder, from, 0);
     return Outcome::Written;
 }
 
-Outcome ReplaceWhole(const THeldPlace& place, const QByteArray& bytes,
-                     const TOpenedFile* previous) {
+Outcome ReplaceWhole(const THeldPlace& place, const QByteArray& bytes, const TOpenedFile* previous,
+                     bool unnamed) {
     const int folder = place.Folder.Get();
+    // A temporary file named in a folder that keeps its names would stay there for good.
+    const bool keepsNames = KeepsItsNames(folder);
+    if (previous && keepsNames)
+        return Outcome::NotReplaceable;
     // A new file gets read and write for all, less the user's file mask. A replacement stays
     // private until its content is complete and it takes the old file's permissions.
-    const std::optional<Temporary> temporary =
-        CreateTemporary(folder, place.Name, previous ? 0600 : 0666);
+    std::optional<Temporary> temporary =
+        CreateTemporary(folder, place.Name, previous ? 0600 : 0666,
+                        previous ? previous->Status.st_ino : 0, unnamed || keepsNames, !keepsNames);
     if (!temporary)
         return CannotMakeFile(errno) ? Outcome::NotReplaceable : Outcome::Failed;
     const int fd = temporary->File.Get();
     Outcome outcome = Outcome::Failed;
-    if (WriteAll(fd, bytes.constData(), bytes.size(), 0)) {
+    if (previous && !KeepFlags(previous->File.Get(), fd)) {
+        outcome = Outcome::NotReplaceable;
+    } else if (!WriteAll(fd, bytes.constData(), bytes.size(), 0)) {
+        if (IsFull(errno))
+            outcome = Outcome::NotReplaceable;
+    } else {
         bool kept = true;
         if (previous) {
             KeepOwner(fd, previous->Status);
@@ -253,23 +390,34 @@ Outcome ReplaceWhole(const THeldPlace& place, const QByteArray& bytes,
         }
         if (!kept) {
             outcome = Outcome::NotReplaceable;
-        } else if (::fsync(fd) == 0) {
+        } else if (::fsync(fd) != 0) {
+            if (IsFull(errno))
+                outcome = Outcome::NotReplaceable;
+        } else if (!previous) {
             ReachFileStep(TFileStep::Replacing, folder);
-            outcome = previous ? Exchange(folder, *temporary, place.Name, previous->Status)
-                               : Create(folder, *temporary, place.Name);
+            outcome = Create(folder, *temporary, place.Name);
+        } else if (temporary->Name.isEmpty() &&
+                   !NameTemporary(folder, *temporary, place.Name, previous->Status.st_ino)) {
+            outcome = errno == ENOENT || errno == EPERM ? Outcome::NoUnnamedLink
+                      : CannotMakeFile(errno)           ? Outcome::NotReplaceable
+                                                        : Outcome::Failed;
+        } else {
+            ReachFileStep(TFileStep::Replacing, folder);
+            outcome = Exchange(folder, *temporary, place.Name, previous->Status);
         }
     }
     // When the names could not be swapped back, the temporary name holds another's file.
-    if (outcome != Outcome::Written && NameHolds(folder, temporary->Name.constData(), fd))
+    if (outcome != Outcome::Written && !temporary->Name.isEmpty() &&
+        NameHolds(folder, temporary->Name.constData(), fd))
         ::unlinkat(folder, temporary->Name.constData(), 0);
     return outcome;
 }
 
 // Writes over the old bytes in the file itself, the very file that was read. This is not
 // atomic: a crash part-way leaves a file that is partly new and partly old, because no whole
-// new file can be put in its place. A full disk still shows before the first old byte changes:
-// what goes beyond the old end is written first, and cut off again when that fails. The file
-// ends where the new content does.
+// new file can be put in its place; readers, who take the file's lock, never see it so. A full
+// disk still shows before the first old byte changes: what goes beyond the old end is written
+// first, and cut off again when that fails. The file ends where the new content does.
 bool WriteInPlace(const THeldPlace& place, const QByteArray& bytes, const TOpenedFile& file) {
     ReachFileStep(TFileStep::Replacing, place.Folder.Get());
     const int fd = file.File.Get();
@@ -283,27 +431,41 @@ bool WriteInPlace(const THeldPlace& place, const QByteArray& bytes, const TOpene
         [[maybe_unused]] const int cut = ::ftruncate(fd, oldSize);
         return false;
     }
+    ReachFileStep(TFileStep::WritingInPlace, place.Folder.Get());
     return WriteAll(fd, bytes.constData(), std::min(oldSize, newSize), 0) &&
            ::ftruncate(fd, newSize) == 0 && ::fsync(fd) == 0;
 }
 
 } // namespace
 
-bool ReplaceFileContent(const THeldPlace& place, const QByteArray& bytes,
-                        const TOpenedFile* previous) {
+TReplaceOutcome ReplaceFileContent(const THeldPlace& place, const QByteArray& bytes,
+                                   const TOpenedFile* previous) {
+    const auto written = [](bool done) {
+        return done ? TReplaceOutcome::Written : TReplaceOutcome::Failed;
+    };
     if (previous && previous->Status.st_nlink > 1)
-        return WriteInPlace(place, bytes, *previous);
-    switch (ReplaceWhole(place, bytes, previous)) {
+        return written(WriteInPlace(place, bytes, *previous));
+    Outcome outcome = ReplaceWhole(place, bytes, previous, true);
+    // Without /proc, an unprivileged process cannot name a file made without a name.
+    if (outcome == Outcome::NoUnnamedLink)
+        outcome = ReplaceWhole(place, bytes, previous, false);
+    switch (outcome) {
     case Outcome::Written:
-        return true;
+        return TReplaceOutcome::Written;
     case Outcome::NotReplaceable:
-        return previous && WriteInPlace(place, bytes, *previous);
+        return written(previous && WriteInPlace(place, bytes, *previous));
+    case Outcome::NameTaken:
+        return TReplaceOutcome::NameTaken;
     case Outcome::Failed:
-        return false;
+    case Outcome::NoUnnamedLink:
+        return TReplaceOutcome::Failed;
     }
-    return false;
+    return TReplaceOutcome::Failed;
 }
 
+// A file of a temporary name is what a killed write left when it is ours (we own it), has no
+// other name, no write in progress holds it, and its name spells its own inode: killed before
+// the swap, it is a new version never put in place; just after it, the old version replaced.
 void RemoveStaleTemporaries(int folder, const QByteArray& name) {
     const int listed = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
     DIR* entries = listed < 0 ? nullptr : ::fdopendir(listed);
@@ -319,9 +481,17 @@ void RemoveStaleTemporaries(int folder, const QByteArray& name) {
             (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN))
             continue;
         const QByteArray found(entry->d_name);
-        const TOpenResult stale = OpenRegularFileAt(folder, found, O_RDONLY);
-        if (stale.File && ::flock(stale.File->File.Get(), LOCK_EX | LOCK_NB) == 0 &&
-            NameHolds(folder, found.constData(), stale.File->File.Get()))
+        TOpenResult stale = OpenRegularFileAt(folder, found, O_RDONLY);
+        if (!stale.File)
+            continue;
+        TOpenedFile& file = *stale.File;
+        const QByteArray letters = found.mid(prefix.size());
+        const QByteArray own = InodeLetters(file.Status.st_ino);
+        const bool killed =
+            letters.left(InodeLetterCount) == own || letters.mid(InodeLetterCount) == own;
+        if (killed && file.Status.st_uid == ::geteuid() && file.Status.st_nlink == 1 &&
+            file.Lock.Try(file.File.Get(), false) == TFileLock::TTry::Taken &&
+            NameHolds(folder, found.constData(), file.File.Get()))
             ::unlinkat(folder, found.constData(), 0);
     }
     ::closedir(entries);

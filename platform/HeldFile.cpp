@@ -9,9 +9,11 @@
 #include <climits>
 #include <deque>
 #include <fcntl.h>
-#include <sys/file.h>
+#include <mutex>
+#include <set>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 TFileDescriptor::~TFileDescriptor() {
     if (FFd >= 0)
@@ -76,6 +78,48 @@ std::optional<QByteArray> LinkTarget(int link, qint64 size) {
         return std::nullopt;
     target.truncate(length);
     return target;
+}
+
+// The byte every lock is taken on: past any curve file, and below 2 GiB, which file systems with
+// 32-bit lock offsets (an old network server's) can still lock.
+constexpr off_t LockedByte = off_t(1) << 30;
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Whether the place's name leads, right now, to the file opened as fd.
+bool NameLeadsTo(const THeldPlace& place, int fd) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 &&
+           ::fstatat(place.Folder.Get(), place.Name.constData(), &named, AT_SYMLINK_NOFOLLOW) ==
+               0 &&
+           SameFile(opened, named);
+}
+
+// The files (device and inode) whose lock another held for a whole wait since the last flush
+// request.
+struct TLockWaits {
+    std::mutex Guard;
+    std::set<std::pair<dev_t, ino_t>> RanOut;
+};
+
+TLockWaits& LockWaits() {
+    static TLockWaits waits;
+    return waits;
+}
+
+bool WaitRanOutBefore(const struct stat& file) {
+    TLockWaits& waits = LockWaits();
+    const std::lock_guard<std::mutex> guard(waits.Guard);
+    return waits.RanOut.count({file.st_dev, file.st_ino}) != 0;
+}
+
+void NoteWaitRanOut(const struct stat& file) {
+    TLockWaits& waits = LockWaits();
+    const std::lock_guard<std::mutex> guard(waits.Guard);
+    waits.RanOut.insert({file.st_dev, file.st_ino});
 }
 
 TFileStepHook& StepHook() {
@@ -149,35 +193,92 @@ TFileDescriptor OpenFolder(const THeldPlace& place) {
     return OpenAt(place.Folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-TFolderLock::TFolderLock(const TFileDescriptor& folder) : FFolder(folder.Get()) {
-    if (FFolder < 0) {
-        FTaken = true;
-        return;
+TFileLock& TFileLock::operator=(TFileLock&& other) noexcept {
+    if (this != &other) {
+        Release();
+        FFd = std::exchange(other.FFd, -1);
     }
-    // A saver holds the lock for one key's write, a few milliseconds; a lock held for seconds
+    return *this;
+}
+
+TFileLock::~TFileLock() {
+    Release();
+}
+
+void TFileLock::Release() {
+    if (FFd < 0)
+        return;
+    // Given back explicitly: a lock of the open file would otherwise stay while any copy of the
+    // descriptor does, in a child process for one.
+    struct flock unlock {};
+    unlock.l_type = F_UNLCK;
+    unlock.l_whence = SEEK_SET;
+    unlock.l_start = LockedByte;
+    unlock.l_len = 1;
+    ::fcntl(FFd, F_OFD_SETLK, &unlock);
+    FFd = -1;
+}
+
+TFileLock::TTry TFileLock::Try(int fd, bool exclusive) {
+    struct flock lock {};
+    lock.l_type = exclusive ? F_WRLCK : F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = LockedByte;
+    lock.l_len = 1;
+    int result;
+    do
+        result = ::fcntl(fd, F_OFD_SETLK, &lock);
+    while (result != 0 && errno == EINTR);
+    if (result == 0) {
+        if (FFd != fd)
+            Release();
+        FFd = fd;
+        return TTry::Taken;
+    }
+    return errno == EAGAIN || errno == EACCES ? TTry::Busy : TTry::Unsupported;
+}
+
+TOpenResult OpenLockedFile(const THeldPlace& place, int flags) {
+    const bool exclusive = (flags & O_ACCMODE) != O_RDONLY;
+    // A writer holds the lock for one key's write, a few milliseconds; a lock held for seconds
     // is held by something else, which must not hang the editor.
     using Clock = std::chrono::steady_clock;
-    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(5);
+    std::optional<Clock::time_point> deadline;
     std::chrono::microseconds pause(200);
     for (;;) {
-        if (::flock(FFolder, LOCK_EX | LOCK_NB) == 0) {
-            FTaken = FHeld = true;
-            return;
+        TOpenResult opened = OpenRegularFile(place, flags);
+        if (!opened.File)
+            return opened;
+        TOpenedFile& file = *opened.File;
+        if (!deadline)
+            deadline = Clock::now() + (WaitRanOutBefore(file.Status) ? Clock::duration(0)
+                                                                     : std::chrono::seconds(5));
+        const TFileLock::TTry got = file.Lock.Try(file.File.Get(), exclusive);
+        if (got == TFileLock::TTry::Unsupported)
+            return opened;
+        // The lock is the file's own: a file that another write replaced while we waited, or
+        // just before we locked it, is not the place's file any more; the new one is.
+        const bool current = NameLeadsTo(place, file.File.Get());
+        if (got == TFileLock::TTry::Taken && current)
+            return opened;
+        if (current && Clock::now() >= *deadline) {
+            NoteWaitRanOut(file.Status);
+            return {TOpenOutcome::Busy, std::nullopt};
         }
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            FTaken = true; // a file system without these locks
-            return;
+        if (got == TFileLock::TTry::Busy && current) {
+            ReachFileStep(TFileStep::WaitingForLock, place.Folder.Get());
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, std::chrono::microseconds(10000));
         }
-        if (Clock::now() >= deadline)
-            return;
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::microseconds(10000));
+        if (!current && Clock::now() >= *deadline + std::chrono::seconds(1))
+            return {}; // replaced again and again: refused rather than chased for ever
     }
 }
 
-TFolderLock::~TFolderLock() {
-    if (FHeld)
-        ::flock(FFolder, LOCK_UN);
+void ForgetLockWaits() {
+    TLockWaits& waits = LockWaits();
+    const std::lock_guard<std::mutex> guard(waits.Guard);
+    waits.RanOut.clear();
 }
 
 TOpenResult OpenRegularFile(const THeldPlace& place, int flags) {
@@ -199,7 +300,7 @@ TOpenResult OpenRegularFileAt(int folder, const QByteArray& name, int flags) {
     TFileDescriptor file = OpenAt(AT_FDCWD, held.constData(), open & ~O_NOFOLLOW);
     if (!file.IsOpen() && errno == ENOENT)
         file = OpenAt(folder, name.constData(), open);
-    TOpenedFile opened{std::move(file), {}};
+    TOpenedFile opened{std::move(file), {}, {}};
     if (!opened.File.IsOpen() || ::fstat(opened.File.Get(), &opened.Status) != 0 ||
         !S_ISREG(opened.Status.st_mode) || opened.Status.st_dev != status.st_dev ||
         opened.Status.st_ino != status.st_ino)

@@ -46,38 +46,45 @@ struct THeldPlace {
 // link may not be followed.
 std::optional<THeldPlace> HoldPlace(const QString& fileName);
 
-// The held folder opened for reading, which its lock, its sync and the look at its entries need;
-// not open when the folder cannot be read.
+// The held folder opened for reading, which its sync and the look at its entries need; not open
+// when the folder cannot be read.
 TFileDescriptor OpenFolder(const THeldPlace& place);
 
-// An exclusive advisory lock on a folder, for one change of a file in it: one read, change and
-// replacement at a time, among all who take it. The lock is on the folder, not on the file, so
-// that it stays with the place while the file is replaced, and it leaves nothing behind.
-class TFolderLock {
+// A lock on an open file, given back when it goes. It is a lock of the open file (not of the
+// process) on one byte far beyond any content, so that it never stands in the way of a read or
+// write of the content itself, even where the file system enforces such locks on reads and
+// writes. Writers take it exclusive, which needs the file open for writing; readers shared.
+class TFileLock {
 public:
-    // Waits for the lock for a few seconds at most. Without a readable folder, or where the file
-    // system has no such locks, holds nothing and still counts as taken.
-    explicit TFolderLock(const TFileDescriptor& folder);
-    ~TFolderLock();
-    TFolderLock(const TFolderLock&) = delete;
-    TFolderLock& operator=(const TFolderLock&) = delete;
+    TFileLock() = default;
+    TFileLock(TFileLock&& other) noexcept : FFd(other.FFd) { other.FFd = -1; }
+    TFileLock& operator=(TFileLock&& other) noexcept;
+    TFileLock(const TFileLock&) = delete;
+    TFileLock& operator=(const TFileLock&) = delete;
+    ~TFileLock();
 
-    // False when another held the lock for the whole wait.
-    bool Taken() const { return FTaken; }
+    enum class TTry { Taken, Busy, Unsupported };
+    // Tries once to take the lock of fd, exclusive or shared; Unsupported where the file system
+    // has no such locks.
+    TTry Try(int fd, bool exclusive);
+    bool Held() const { return FFd >= 0; }
 
 private:
-    int FFolder = -1;
-    bool FTaken = false;
-    bool FHeld = false;
+    void Release();
+
+    int FFd = -1;
 };
 
 // A regular file opened in its held folder, with its status at the moment it was opened.
 struct TOpenedFile {
     TFileDescriptor File;
     struct stat Status {};
+    // Declared after the file, so that it is given back before the file closes.
+    TFileLock Lock;
 };
 
-enum class TOpenOutcome { Opened, Absent, Refused };
+// Busy: another held the file's lock for the whole wait.
+enum class TOpenOutcome { Opened, Absent, Refused, Busy };
 
 struct TOpenResult {
     TOpenOutcome Outcome = TOpenOutcome::Refused;
@@ -91,6 +98,19 @@ TOpenResult OpenRegularFile(const THeldPlace& place, int flags);
 // The same for the file name in folder.
 TOpenResult OpenRegularFileAt(int folder, const QByteArray& name, int flags);
 
+// Opens the place's file as OpenRegularFile does and locks it: exclusive for O_RDWR, for one
+// read, change and write at a time among all writers, whichever name they reach the file by;
+// shared for O_RDONLY, so that a read never sees a write half done. The lock is taken on the
+// file that the name leads to once it is held: a file replaced while we waited is let go and the
+// new one locked. Waits a few seconds at most; once a wait has run out, later ones for that
+// file do not wait until the next flush request (ForgetLockWaits), so that a lock held by
+// another delays one save once, not at each of its writes. Where the file system has no such
+// locks, the file is opened without one.
+TOpenResult OpenLockedFile(const THeldPlace& place, int flags);
+
+// Forgets the files whose lock another held through a whole wait: a new save or load waits again.
+void ForgetLockWaits();
+
 // The whole content of an open file, read from its start to its end, or nothing when it cannot
 // be read or grows beyond limit bytes. expectedSize is only what to make room for.
 std::optional<QByteArray> ReadWholeFile(int fd, qint64 expectedSize, qint64 limit);
@@ -100,8 +120,13 @@ std::optional<QByteArray> ReadWholeFile(int fd, qint64 expectedSize, qint64 limi
 enum class TFileStep {
     // The place is held; the file is not opened yet.
     PlaceHeld,
+    // Another holds the file's lock; the wait goes on after a pause.
+    WaitingForLock,
     // The new content is complete beside the file; the file is not replaced yet.
     Replacing,
+    // Written in place, the file is half old, half new: what goes beyond its old end is
+    // written, the old bytes are not overwritten yet.
+    WritingInPlace,
     // The folder is about to be synced to disk; folder is its descriptor.
     SyncingFolder,
 };

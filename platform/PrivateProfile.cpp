@@ -482,7 +482,8 @@ std::optional<ProfileText> ReadProfile(const QString& fileName) {
     const std::optional<THeldPlace> place = HoldPlace(fileName);
     if (!place)
         return std::nullopt;
-    const TOpenResult opened = OpenRegularFile(*place, O_RDONLY);
+    // Read under the file's lock, so that a write in place is never seen half done.
+    const TOpenResult opened = OpenLockedFile(*place, O_RDONLY);
     if (!opened.File)
         return std::nullopt;
     const std::optional<QByteArray> bytes = ReadRegularFile(*opened.File);
@@ -504,10 +505,10 @@ struct ExistingFile {
     std::optional<TOpenedFile> file;
 };
 
-// The current content of a file about to be written, empty for a file not yet there, or
-// nothing when the file must not be written.
+// The current content of a file about to be written, locked until it is written, empty for a
+// file not yet there, or nothing when the file must not be written.
 std::optional<ExistingFile> ReadForUpdate(const THeldPlace& place) {
-    TOpenResult opened = OpenRegularFile(place, O_RDWR);
+    TOpenResult opened = OpenLockedFile(place, O_RDWR);
     if (opened.Outcome == TOpenOutcome::Absent)
         return ExistingFile{};
     if (!opened.File || !IsWritable(opened.File->Status))
@@ -521,23 +522,24 @@ std::optional<ExistingFile> ReadForUpdate(const THeldPlace& place) {
 // Each write already reaches the disk before its rename; syncing the folder of the file makes
 // the renames themselves durable. A save ends with this request, so this is where the
 // temporary files of saves that were killed are looked for: once per save, not once per key.
+// A folder we may not read (write and search rights only) can be neither listed nor synced on
+// its own; the file system that holds the file is synced whole instead.
 bool FlushProfile(const QString& fileName) {
+    ForgetLockWaits();
     const std::optional<THeldPlace> place = HoldPlace(fileName);
     if (!place)
         return false;
     const TFileDescriptor folder = OpenFolder(*place);
-    if (!folder.IsOpen())
-        return false;
-    {
-        const TFolderLock lock(folder);
-        if (lock.Taken())
-            RemoveStaleTemporaries(folder.Get(), place->Name);
-    }
+    if (folder.IsOpen())
+        RemoveStaleTemporaries(folder.Get(), place->Name);
+    const TOpenResult opened = OpenRegularFile(*place, O_RDONLY);
     bool synced = true;
-    if (const TOpenResult opened = OpenRegularFile(*place, O_RDONLY); opened.File)
+    if (opened.File)
         synced = ::fsync(opened.File->File.Get()) == 0;
-    ReachFileStep(TFileStep::SyncingFolder, folder.Get());
-    return ::fsync(folder.Get()) == 0 && synced;
+    ReachFileStep(TFileStep::SyncingFolder, place->Folder.Get());
+    if (folder.IsOpen())
+        return ::fsync(folder.Get()) == 0 && synced;
+    return !opened.File || ::syncfs(opened.File->File.Get()) == 0;
 }
 
 bool IsValidSection(const QString& section) {
@@ -573,25 +575,28 @@ bool WritePrivateProfileString(const QString* section, const QString* key, const
     if (!IsValidSection(sectionName) || !IsValidKey(keyName) || HasLineBreakOrNul(*value))
         return false;
 
-    // The file is found once, and its folder stays locked from the read to the replacement,
-    // so that two editors saving at once never lose each other's keys.
+    // The file is found once, and stays locked from the read to the replacement, so that two
+    // editors saving at once never lose each other's keys. Two editors creating the file at
+    // once: the second writes its key again into the file the first made.
     const std::optional<THeldPlace> place = HoldPlace(fileName);
     if (!place)
         return false;
-    const TFileDescriptor folder = OpenFolder(*place);
-    const TFolderLock lock(folder);
-    if (!lock.Taken())
-        return false;
-    const std::optional<ExistingFile> existing = ReadForUpdate(*place);
-    if (!existing)
-        return false;
-    const std::optional<ProfileText> text = ProfileText::FromBytes(existing->bytes);
-    if (!text)
-        return false;
-    const std::optional<QByteArray> updated = text->WithValue(sectionName, keyName, *value);
-    if (!updated)
-        return false;
-    if (existing->file && *updated == existing->bytes)
-        return true;
-    return ReplaceFileContent(*place, *updated, existing->file ? &*existing->file : nullptr);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const std::optional<ExistingFile> existing = ReadForUpdate(*place);
+        if (!existing)
+            return false;
+        const std::optional<ProfileText> text = ProfileText::FromBytes(existing->bytes);
+        if (!text)
+            return false;
+        const std::optional<QByteArray> updated = text->WithValue(sectionName, keyName, *value);
+        if (!updated)
+            return false;
+        if (existing->file && *updated == existing->bytes)
+            return true;
+        const TReplaceOutcome outcome =
+            ReplaceFileContent(*place, *updated, existing->file ? &*existing->file : nullptr);
+        if (outcome != TReplaceOutcome::NameTaken)
+            return outcome == TReplaceOutcome::Written;
+    }
+    return false;
 }

@@ -30,8 +30,9 @@
 inline constexpr qint64 MaxProfileFileSize = qint64(64) * 1024 * 1024;
 
 // The value text of key in section, at most size - 1 characters, or def (cut to the same
-// length) when the file, the section or the key is missing or the file cannot be read.
-// Reports no error.
+// length) when the file, the section or the key is missing or the file cannot be read. The
+// file is read under its lock, shared with other readers, so that no write is seen half done;
+// a writer that holds it for seconds makes the read give def. Reports no error.
 QString GetPrivateProfileString(const QString& section, const QString& key, const QString& def,
                                 int size, const QString& fileName);
 
@@ -40,14 +41,15 @@ QString GetPrivateProfileString(const QString& section, const QString& key, cons
 // a missing section goes at the end of the file; a missing file is created (UTF-8, LF line
 // ends). Text that would end right before the stray last byte of a UTF-16 file gets a line
 // end, so that the byte cannot join it. The name is resolved once, as the kernel follows it
-// (see HoldPlace), and the file's folder stays locked from the read to the replacement, so
-// that two writers never lose each other's keys. The file is replaced whole, keeping its
+// (see HoldPlace), and the file stays locked from the read to the replacement, so that two
+// writers never lose each other's keys, whichever names they reach the file by (see
+// OpenLockedFile). The file is replaced whole, keeping its
 // owner, group, permissions, access control list and other attributes as far as the caller
 // may, or written in place where it cannot or must not be replaced (see ReplaceFileContent).
 //
 // With all three of section, key and value null, this is a flush request: the file and the
-// folder it is in are synced to disk, and the temporary files that killed writes of the file
-// left there are removed.
+// folder it is in are synced to disk, the temporary files that our killed writes of the file
+// left there are removed, and the next read or write waits again for a lock held elsewhere.
 //
 // Returns false when nothing was written: the file is read-only (no write permission for the
 // caller, or no write bit at all), not a regular file or too large; the file is
@@ -56,7 +58,7 @@ QString GetPrivateProfileString(const QString& section, const QString& key, cons
 // name is empty or contains "]"; or only some of the three arguments are null.
 //
 // It also returns false, having written nothing, when a link on the way may not be followed,
-// when the file was changed for another while it was written, or when another writer held the
-// folder's lock for seconds.
+// when the file was changed for another while it was written, or when another held the file's
+// lock for seconds (or had held it so earlier in the same save).
 bool WritePrivateProfileString(const QString* section, const QString* key, const QString* value,
                                const QString& fileName);

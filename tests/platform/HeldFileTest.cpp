@@ -7,7 +7,10 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <sched.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/xattr.h>
 
@@ -258,6 +261,7 @@ TEST_F(HeldFileTest, AFileSwappedBetweenTwoStepsIsNeitherFollowedNorOverwritten)
         std::function<void(HeldFileTest&)> plant;
         bool load;
         QByteArray atName; // what the name holds afterwards, "" for a link or a FIFO
+        bool written = false;
     } rows[] = {
         {"link planted where no file was", TFileStep::PlaceHeld, false, plantLink, false, ""},
         {"... while the new file is made", TFileStep::Replacing, false, plantLink, false, ""},
@@ -268,6 +272,8 @@ TEST_F(HeldFileTest, AFileSwappedBetweenTwoStepsIsNeitherFollowedNorOverwritten)
         {"FIFO before a load", TFileStep::PlaceHeld, true, plantFifo, true, ""},
         {"another file while the new one is made", TFileStep::Replacing, true, plantFile, false,
          "[ADV]\n1=7\n"},
+        {"another editor's new file while ours is made: written into it", TFileStep::Replacing,
+         false, plantFile, false, New, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -278,9 +284,11 @@ TEST_F(HeldFileTest, AFileSwappedBetweenTwoStepsIsNeitherFollowedNorOverwritten)
             Put("t.ini", Old);
         const StepHook hook(row.step, [&] { row.plant(*this); });
         // A read or write that blocks on the FIFO ends with the alarm.
-        const int done =
-            InChild([] { ::alarm(10); },
-                    [&] { return row.load ? Get("ADV", "1") == "<def>" : !Set("ADV", "1", "10"); });
+        const int done = InChild([] { ::alarm(10); },
+                                 [&] {
+                                     return row.load ? Get("ADV", "1") == "<def>"
+                                                     : Set("ADV", "1", "10") == row.written;
+                                 });
         EXPECT_EQ(done, 1);
         EXPECT_EQ(Take("notes.ini"), Old);
         if (row.existed) {
@@ -333,18 +341,33 @@ TEST_F(HeldFileTest, AccessControlListsAndAttributesStayWithTheFile) {
     const char* const Acl = "system.posix_acl_access";
     // rw-r----- for the owner and the group, read and write for nobody as well.
     const QByteArray shared = AccessList(6, {{Nobody, 6}}, 4, 6, 0);
+    const int noDumpNoAtime = FS_NODUMP_FL | FS_NOATIME_FL; // chattr +d +A
     const struct {
         const char* what;
         std::vector<std::pair<const char*, QByteArray>> attributes;
         uid_t saver;
         bool inPlace;
-    } rows[] = {{"an access control list, saved by root", {{Acl, shared}}, 0, false},
-                {"... saved by the owner", {{Acl, shared}}, Alice, false},
-                {"a user attribute", {{"user.origin", "bench 3"}}, Alice, false},
-                {"an attribute only root may set, saved by the owner",
-                 {{Acl, shared}, {"security.varnotel", "tag"}},
-                 Alice,
-                 true}};
+        int flags = 0;
+    } rows[] = {
+        {"an access control list, saved by root", {{Acl, shared}}, 0, false},
+        {"... saved by the owner", {{Acl, shared}}, Alice, false},
+        {"a user attribute", {{"user.origin", "bench 3"}}, Alice, false},
+        {"an attribute only root may set, saved by the owner",
+         {{Acl, shared}, {"security.varnotel", "tag"}},
+         Alice,
+         true},
+        {"flags: no dump, no access times, saved by the owner", {}, Alice, false, noDumpNoAtime},
+        {"... saved by root", {}, 0, false, noDumpNoAtime}};
+    // The file's flags, with more added first; -1 where the file system has none.
+    const auto flagsOf = [this](int more) {
+        const int fd = ::open(Dir("t.ini").constData(), O_RDONLY | O_CLOEXEC);
+        int flags = 0;
+        if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 ||
+            (more && (flags |= more, ::ioctl(fd, FS_IOC_SETFLAGS, &flags)) != 0))
+            flags = -1;
+        ::close(fd);
+        return flags;
+    };
     ASSERT_EQ(::chmod(Dir().constData(), 0777), 0);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -356,6 +379,9 @@ TEST_F(HeldFileTest, AccessControlListsAndAttributesStayWithTheFile) {
             if (::lsetxattr(Dir("t.ini").constData(), name, value.constData(), value.size(), 0) !=
                 0)
                 GTEST_SKIP() << "the file system takes no attribute " << name;
+        const int flags = flagsOf(row.flags);
+        if (row.flags && flags < 0)
+            GTEST_SKIP() << "the file system takes no flags";
         const struct stat before = StatOf("t.ini");
         const auto asSaver = [&] { BecomeUser(row.saver, row.saver ? Alice : 0); };
         EXPECT_EQ(InChild(asSaver, [&] { return Set("ADV", "1", "10"); }), 1);
@@ -366,7 +392,8 @@ TEST_F(HeldFileTest, AccessControlListsAndAttributesStayWithTheFile) {
         EXPECT_EQ(after.st_uid, Alice);
         for (const auto& [name, value] : row.attributes)
             EXPECT_EQ(Attribute(Dir("t.ini"), name), value) << name;
-        if (row.attributes.front().first != Acl)
+        EXPECT_EQ(flagsOf(0), flags);
+        if (row.attributes.empty() || row.attributes.front().first != Acl)
             continue;
         // Nobody may still read it; the group still may not write it.
         EXPECT_EQ(InChild(BecomeNobody, [&] { return Get("ADV", "1") == "10"; }), 1);
@@ -398,8 +425,12 @@ TEST_F(HeldFileTest, AReplacementTakesNoRightsFromItsFolder) {
 
 // Two editors saving the same file at once, each key in turn: every key ends with the value
 // its editor wrote, and the file has exactly the lines it should, whether it is replaced or
-// written in place (a second hard link).
+// written in place (one file reached through hard links in two folders, each editor through its
+// own), or in a folder that the savers may write but not list. Locks that others hold on the
+// folder do not stop them, and a load in the middle of a write in place sees no half of it.
 TEST_F(HeldFileTest, TwoEditorsSavingAtOnceLoseNoKeyAndLeaveNoStrayByte) {
+    // No line end after the last value, so that a write in place that is seen half done shows
+    // as a wrong last value.
     const auto file = [](int adv, int rpm) {
         QByteArray text = "[ADV]\n";
         for (int k = 1; k <= 13; ++k)
@@ -407,60 +438,86 @@ TEST_F(HeldFileTest, TwoEditorsSavingAtOnceLoseNoKeyAndLeaveNoStrayByte) {
         text += "\n[RPM]\n";
         for (int k = 1; k <= 13; ++k)
             text += QByteArray::number(k) + "=" + QByteArray::number(rpm * k) + "\n";
-        return text;
+        return text.chopped(1);
     };
-    const auto save = [this](const char* section, int factor) {
+    const auto save = [this](const char* section, int factor, const QString& name) {
         bool all = true;
         for (int k = 1; k <= 13; ++k)
-            all = Set(section, QString::number(k), QString::number(factor * k)) && all;
-        return all;
+            all = Set(section, QString::number(k), QString::number(factor * k), name) && all;
+        return all && Flush(name);
     };
-    for (const bool linked : {false, true}) {
-        SCOPED_TRACE(linked ? "written in place" : "replaced");
-        // One editor's write stops just before it replaces the file, while the other writes.
-        QFile::remove(Path());
-        QFile::remove(Path("other.ini"));
+    const struct {
+        const char* what;
+        bool linked;
+        mode_t folder;
+        uid_t saver;
+    } modes[] = {{"replaced", false, 0755, 0},
+                 {"written in place through links in two folders", true, 0755, 0},
+                 {"in a folder the savers may not list", false, 0300, Nobody}};
+    MakeDir("other");
+    for (const auto& mode : modes) {
+        SCOPED_TRACE(mode.what);
+        if (mode.saver != 0 && ::geteuid() != 0)
+            continue; // acting as another user needs root
+        const QString otherName = mode.linked ? "other/t.ini" : "t.ini";
+        QFile::remove(Path("other/t.ini"));
         Put("t.ini", file(1, 1));
-        if (linked) {
-            ASSERT_EQ(::link(Dir("t.ini").constData(), Dir("other.ini").constData()), 0);
+        if (mode.linked) {
+            ASSERT_EQ(::link(Dir("t.ini").constData(), Dir("other/t.ini").constData()), 0);
         }
-        pid_t other = -1;
+        // One editor's write stops just before it replaces the file, while another writes, and
+        // written in place it stops half done, while a third loads; each has 100 ms to finish.
+        pid_t other = -1, reader = -1;
         {
-            const StepHook hook(TFileStep::Replacing, [&] {
-                other = ::fork();
-                if (other == 0) {
-                    SetFileStepHook({});
-                    ::_exit(Set("RPM", "1", "1000000") ? 1 : 0);
-                }
-                // Give the other write the time to finish, if nothing stops it.
-                for (int i = 0; i < 50 && ::waitpid(other, nullptr, WNOHANG) == 0; ++i)
-                    ::usleep(2000);
+            const pid_t editor = ::getpid();
+            const StepHook hook([&](TFileStep step, int) {
+                const bool replacing = step == TFileStep::Replacing;
+                pid_t& child = replacing ? other : reader;
+                if (::getpid() != editor || child > 0 ||
+                    (!replacing && step != TFileStep::WritingInPlace))
+                    return;
+                child = StartChild([] {},
+                                   [&] {
+                                       return replacing ? Set("RPM", "1", "1000000", otherName)
+                                                        : Get("RPM", "13", otherName) == "13";
+                                   });
+                ::usleep(100000);
             });
             EXPECT_TRUE(Set("ADV", "1", "100"));
         }
-        int status = 0;
-        ASSERT_EQ(::waitpid(other, &status, 0) == other || errno == ECHILD, true);
+        EXPECT_EQ(EndOfChild(other), 1);
+        EXPECT_EQ(EndOfChild(reader), mode.linked ? 1 : -1) << "a load saw a write half done";
         QByteArray expected = file(1, 1);
         expected.replace("[ADV]\n1=1\n", "[ADV]\n1=100\n");
         expected.replace("[RPM]\n1=1\n", "[RPM]\n1=1000000\n");
         EXPECT_EQ(Take("t.ini"), expected);
 
-        // Two whole saves at the same time, a few times over.
-        for (int trial = 0; trial < 5; ++trial) {
+        // Two whole saves at the same time, a few times over, while others hold locks on the
+        // folder, exclusive and shared (anyone who may read a folder may lock it).
+        if (mode.saver != 0) {
+            ASSERT_EQ(::chown(Dir().constData(), mode.saver, mode.saver), 0);
+        }
+        ASSERT_EQ(::chmod(Dir().constData(), mode.folder), 0);
+        const int folder = ::open(Dir().constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const auto asSaver = [&] {
+            if (mode.saver != 0)
+                BecomeUser(mode.saver, mode.saver);
+        };
+        for (int trial = 0; trial < 6; ++trial) {
+            ASSERT_EQ(::flock(folder, trial % 2 ? LOCK_EX : LOCK_SH), 0);
             Put("t.ini", file(1, 1));
-            const pid_t first = ::fork();
-            if (first == 0)
-                ::_exit(save("ADV", 3) ? 1 : 0);
-            const bool mine = save("RPM", 1000);
-            int firstStatus = 0;
-            ASSERT_EQ(::waitpid(first, &firstStatus, 0), first);
-            EXPECT_TRUE(mine);
-            EXPECT_TRUE(WIFEXITED(firstStatus) && WEXITSTATUS(firstStatus) == 1);
+            ASSERT_EQ(::chmod(Dir("t.ini").constData(), 0666), 0);
+            const pid_t first = StartChild(asSaver, [&] { return save("ADV", 3, "t.ini"); });
+            EXPECT_EQ(InChild(asSaver, [&] { return save("RPM", 1000, otherName); }), 1);
+            EXPECT_EQ(EndOfChild(first), 1);
             EXPECT_EQ(Take("t.ini"), file(3, 1000)) << "trial " << trial;
         }
-        if (linked) {
-            EXPECT_EQ(Take("other.ini"), file(3, 1000));
-        }
+        ::close(folder);
+        EXPECT_EQ(Take(otherName.toUtf8()), file(3, 1000));
+        EXPECT_EQ(Listing(), (mode.linked ? QByteArrayList{"other", "other/t.ini", "t.ini"}
+                                          : QByteArrayList{"other", "t.ini"}));
+        ASSERT_EQ(::chmod(Dir().constData(), 0755), 0);
+        ASSERT_EQ(::chown(Dir().constData(), ::geteuid(), ::getegid()), 0);
     }
 }
 
@@ -470,9 +527,15 @@ TEST_F(HeldFileTest, AFileWithALongNameIsReplacedAndItsTemporariesRecognised) {
     const QByteArray name = QByteArray(249, 'c');
     Put(name, Old);
     SymLink(name, "t.ini");
-    const QByteArray stale = name.left(239) + ".varnotel-Ab12Cd";
-    Put(stale, "left over");
     const ino_t inode = StatOf(name).st_ino;
+    EXPECT_EQ(KilledAt(
+                  TFileStep::Replacing, [] {}, [this] { return Set("ADV", "1", "11"); }),
+              3);
+    QByteArrayList left = Listing();
+    left.removeAll(name);
+    left.removeAll("t.ini");
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_TRUE(left[0].startsWith(name.left(233) + ".varnotel-") && left[0].size() == 255);
     EXPECT_TRUE(Set("ADV", "1", "10"));
     EXPECT_EQ(Take(name), New);
     EXPECT_NE(StatOf(name).st_ino, inode);
@@ -480,30 +543,47 @@ TEST_F(HeldFileTest, AFileWithALongNameIsReplacedAndItsTemporariesRecognised) {
     EXPECT_EQ(Listing(), QByteArrayList({name, "t.ini"}));
 }
 
-// With no free inode for a new file, the file is written in place; a new file cannot be made.
-TEST_F(HeldFileTest, WithNoFreeInodeTheFileIsWrittenInPlace) {
+// With no free inode or no free block for a new file, the file is written in place where the
+// new content fits; content that does not fit, and a new file, fail and leave nothing behind.
+TEST_F(HeldFileTest, OnAFullDiskTheFileIsWrittenInPlaceWhereItFits) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to mount a small file system";
-    const auto smallDisk = [this] {
-        if (::unshare(CLONE_NEWNS) != 0 ||
-            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            ::mount("varnotel", Dir().constData(), "tmpfs", 0, "nr_inodes=4,size=64k") != 0)
-            ::_exit(97);
-    };
-    const int written = InChild(smallDisk, [this] {
-        Put("t.ini", Old);
-        for (int i = 0;
-             ::open(Dir(QByteArray::number(i)).constData(), O_CREAT | O_WRONLY, 0644) >= 0; ++i) {
-        }
-        if (errno != ENOSPC)
-            return false;
-        const ino_t inode = StatOf("t.ini").st_ino;
-        return Set("ADV", "1", "10") && Take("t.ini") == New && StatOf("t.ini").st_ino == inode &&
-               !Set("ADV", "1", "10", "new.ini");
-    });
-    if (written == 97)
-        GTEST_SKIP() << "cannot mount a file system here";
-    EXPECT_EQ(written, 1);
+    // Files of one block each, until inodes or blocks run out, whichever comes first.
+    const std::pair<const char*, const char*> disks[] = {{"no free inode", "nr_inodes=4,size=64k"},
+                                                         {"no free block", "size=64k"}};
+    for (const auto& disk : disks) {
+        SCOPED_TRACE(disk.first);
+        const char* const options = disk.second;
+        const auto smallDisk = [&] {
+            if (::unshare(CLONE_NEWNS) != 0 ||
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("varnotel", Dir().constData(), "tmpfs", 0, options) != 0)
+                ::_exit(97);
+        };
+        const int written = InChild(smallDisk, [&] {
+            Put("t.ini", Old);
+            const QByteArray block(4096, 'x');
+            int error = 0;
+            for (int i = 0; !error; ++i) {
+                const int fd =
+                    ::open(Dir(QByteArray::number(i)).constData(), O_CREAT | O_WRONLY, 0644);
+                if (fd < 0 || ::write(fd, block.constData(), block.size()) != block.size())
+                    error = errno;
+                ::close(fd);
+            }
+            if (error != ENOSPC)
+                return false;
+            const QByteArrayList before = Listing();
+            const ino_t inode = StatOf("t.ini").st_ino;
+            return Set("ADV", "1", "10") && Take("t.ini") == New &&
+                   StatOf("t.ini").st_ino == inode && !Set("ADV", "2", QString(128 * 1024, u'9')) &&
+                   Take("t.ini") == New && !Set("ADV", "1", "10", "new.ini") && Flush() &&
+                   Listing() == before;
+        });
+        if (written == 97)
+            GTEST_SKIP() << "cannot mount a file system here";
+        EXPECT_EQ(written, 1);
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 // A scratch directory with one profile file in it, and ways to act on it as another user.
 
+#include "platform/HeldFile.h"
 #include "platform/PrivateProfile.h"
 
 #include <gtest/gtest.h>
@@ -86,18 +87,42 @@ protected:
     QTemporaryDir FDir;
 };
 
-// Runs setup and then work in a child process; the child's exit code is 1 when work returned
-// true, 0 when it returned false, -1 when the child did not exit normally.
-inline int InChild(const std::function<void()>& setup, const std::function<bool()>& work) {
+// Starts setup and then work in a child process.
+inline pid_t StartChild(const std::function<void()>& setup, const std::function<bool()>& work) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         setup();
         ::_exit(work() ? 1 : 0);
     }
+    return pid;
+}
+
+// The child's exit code once it ends: 1 when its work returned true, 0 when it returned false,
+// -1 when the child did not exit normally (or never started).
+inline int EndOfChild(pid_t pid) {
     int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+    if (pid <= 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
+}
+
+inline int InChild(const std::function<void()>& setup, const std::function<bool()>& work) {
+    return EndOfChild(StartChild(setup, work));
+}
+
+// Runs setup and then a write in a child process that is killed (exits at once, as with kill
+// -9) at step: a save killed there. Returns what InChild returns, 3 when the step was reached.
+inline int KilledAt(TFileStep step, const std::function<void()>& setup,
+                    const std::function<bool()>& write) {
+    return InChild(
+        [&] {
+            setup();
+            SetFileStepHook([step](TFileStep at, int) {
+                if (at == step)
+                    ::_exit(3);
+            });
+        },
+        write);
 }
 
 // Root ignores permissions, so a test of them acts as an ordinary user in a child process.

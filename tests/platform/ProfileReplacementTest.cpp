@@ -1,9 +1,13 @@
 #include "ProfileFixture.h"
 
+#include <QRegularExpression>
+
 #include <csignal>
 #include <fcntl.h>
-#include <sys/file.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <utility>
 
 namespace {
 
@@ -155,10 +159,19 @@ TEST_F(ProfileReplacementTest, AFileThatCannotOrMustNotBeReplacedIsWrittenInPlac
         mode_t directory;
         bool linked;
         bool byNobody;
+        bool appendOnly = false; // chattr +a: names may be added, never removed
     } rows[] = {{"read-only directory", 0755, false, true},
                 {"someone else's file in a sticky directory", 01777, false, true},
                 {"second hard link", 0755, true, false},
-                {"second hard link, unprivileged", 0777, true, true}};
+                {"second hard link, unprivileged", 0777, true, true},
+                {"append-only directory", 0755, false, false, true}};
+    const auto setFolderFlags = [this](int flags) {
+        const int folder =
+            ::open(QFile::encodeName(FDir.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const bool set = ::ioctl(folder, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(folder);
+        return set;
+    };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         Chmod("", 0755);
@@ -168,6 +181,8 @@ TEST_F(ProfileReplacementTest, AFileThatCannotOrMustNotBeReplacedIsWrittenInPlac
         if (row.linked)
             Link("t.ini", "other.ini");
         Chmod("", row.directory);
+        if (row.appendOnly && !setFolderFlags(FS_APPEND_FL))
+            GTEST_SKIP() << "the file system has no append-only folders";
         const ino_t inode = Status().st_ino;
         const int written = row.byNobody ? WriteAsNobody() : Set("ADV", "1", "10");
         EXPECT_EQ(written, 1);
@@ -177,8 +192,11 @@ TEST_F(ProfileReplacementTest, AFileThatCannotOrMustNotBeReplacedIsWrittenInPlac
         if (row.linked) {
             EXPECT_EQ(Read("other.ini"), "[ADV]\n1=10\n");
         }
+        EXPECT_TRUE(Set("ADV", "1", "11"));
+        EXPECT_TRUE(Flush());
         EXPECT_EQ(Entries(),
                   row.linked ? QStringList({"other.ini", "t.ini"}) : QStringList{"t.ini"});
+        ASSERT_TRUE(!row.appendOnly || setFolderFlags(0));
     }
 }
 
@@ -194,39 +212,81 @@ TEST_F(ProfileReplacementTest, ASymbolicLinkStaysALinkToTheNewCurve) {
     EXPECT_EQ(Read("made.ini"), "[ADV]\n1=10\n");
 }
 
-// Only a regular file with exactly the name a save gives its temporary file, that no save in
-// progress holds, is left over from a save that never finished. They are looked for once per
-// save, when it ends with its flush, not at each of its writes.
+// Only what one of our own saves left when it was killed, before or just after it swapped the
+// files, is removed, once per save, when it ends with its flush: never a file that only has a
+// temporary file's name, another user's leftover, one with another name too, or one that a save
+// in progress holds.
 TEST_F(ProfileReplacementTest, ASaveRemovesTheTemporaryFilesOfUnfinishedSavesAndNothingElse) {
-    Write("[ADV]\n1=5\n");
-    const QStringList stale = {"t.ini.varnotel-Ab12Cd", "t.ini.varnotel-000000"};
-    const QStringList kept = {"t.ini.HOpekH",           "t.ini.backup",
-                              "t.ini.varnotel-Ab12C",   "t.ini.varnotel-Ab12Cde",
-                              "t.ini.varnotel-Ab_2Cd",  "other.ini.varnotel-Ab12Cd",
-                              "T.INI.varnotel-Ab12Cd",  "t.ini.varnotel-Live01",
-                              ".t.ini.varnotel-Ab12Cd", "t.ini.varnotel-Ab12Cd~"};
-    for (const QString& name : stale + kept)
-        Write("[ADV]\n1=99\n", name);
-    ASSERT_TRUE(QDir(FDir.path()).mkdir("t.ini.varnotel-Dir123"));
-    ASSERT_EQ(::symlink("t.ini", Native("t.ini.varnotel-Lnk123").constData()), 0);
-    ASSERT_EQ(::mkfifo(Native("t.ini.varnotel-Fifo12").constData(), 0644), 0);
-    // A save in progress in another process holds a lock on its temporary file.
-    const int live = ::open(Native("t.ini.varnotel-Live01").constData(), O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(live, 0);
-    ASSERT_EQ(::flock(live, LOCK_EX), 0);
-    QStringList expected = Entries();
-    for (const QString& name : stale)
-        expected.removeOne(name);
-
-    const QStringList before = Entries();
-    EXPECT_TRUE(Set("ADV", "1", "6"));
-    EXPECT_EQ(Entries(), before);
-    EXPECT_TRUE(Flush());
-    ::close(live);
-    EXPECT_EQ(Entries(), expected);
-    EXPECT_EQ(Read(), "[ADV]\n1=6\n");
-    for (const QString& name : kept)
-        EXPECT_EQ(Read(name), "[ADV]\n1=99\n") << name.toStdString();
+    const QStringList lookAlikes = {
+        "t.ini.HOpekH",           "t.ini.backup",          "t.ini.varnotel-Ab12C",
+        "t.ini.varnotel-Ab12Cde", "t.ini.varnotel-Ab_2Cd", "other.ini.varnotel-Ab12Cd",
+        "T.INI.varnotel-Ab12Cd",  "t.ini.varnotel-backup", ".t.ini.varnotel-Ab12Cd",
+        "t.ini.varnotel-Ab12Cd~", "t.ini.varnotel-Ab12Cd", "t.ini.varnotel-Ab12CdEf34Gh"};
+    const auto asUser = [](uid_t user) {
+        return [user] {
+            if (user != 0)
+                BecomeUser(user, user, {Crew});
+        };
+    };
+    const auto swapped = [this](const QString& left) {
+        ASSERT_EQ(::renameat2(AT_FDCWD, Native(left).constData(), AT_FDCWD, Native().constData(),
+                              RENAME_EXCHANGE),
+                  0);
+    };
+    int held = -1;
+    const auto heldBySave = [&](const QString& left) {
+        held = ::open(Native(left).constData(), O_RDWR | O_CLOEXEC);
+        struct flock lock {}; // the whole file
+        lock.l_type = F_WRLCK;
+        ASSERT_EQ(::fcntl(held, F_OFD_SETLK, &lock), 0);
+    };
+    const struct {
+        const char* what;
+        uid_t killed, saver;
+        mode_t folder;
+        std::function<void(const QString&)> then;
+        bool removed;
+    } rows[] = {
+        {"a save of ours killed before the swap", 0, 0, 0755, {}, true},
+        {"... just after it", 0, 0, 0755, swapped, true},
+        {"... with a second name", 0, 0, 0755, [this](const QString& l) { Link(l, "k"); }, false},
+        {"... that a save in progress holds", 0, 0, 0755, heldBySave, false},
+        {"a teammate's, in a group folder", Bob, Alice, 02770, {}, false},
+        {"another user's, in a sticky folder, root saving", Bob, 0, 01777, {}, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if ((row.killed != 0 || row.saver != 0) && ::geteuid() != 0)
+            continue; // acting as other users needs root
+        Clear();
+        if (::geteuid() == 0)
+            Chown("", 0, Crew);
+        Chmod("", row.folder);
+        Write("[ADV]\n1=5\n");
+        Chmod("t.ini", 0666);
+        for (const QString& name : lookAlikes)
+            Write("[ADV]\n1=99\n", name);
+        ASSERT_EQ(KilledAt(TFileStep::Replacing, asUser(row.killed),
+                           [&] { return Set("ADV", "1", "7"); }),
+                  3);
+        QStringList left = Entries().filter(QRegularExpression("^t\\.ini\\.varnotel-\\w{12}$"));
+        left.removeOne("t.ini.varnotel-Ab12CdEf34Gh");
+        ASSERT_EQ(left.size(), 1);
+        if (row.then)
+            row.then(left[0]);
+        QStringList expected = Entries();
+        if (row.removed)
+            expected.removeOne(left[0]);
+        EXPECT_EQ(InChild(asUser(row.saver), [&] { return Set("ADV", "1", "6"); }), 1);
+        EXPECT_TRUE(Entries().contains(left[0])) << "a write looked for leftovers";
+        EXPECT_EQ(InChild(asUser(row.saver), [&] { return Flush(); }), 1);
+        EXPECT_EQ(Entries(), expected);
+        EXPECT_EQ(Read(), "[ADV]\n1=6\n");
+        for (const QString& name : lookAlikes)
+            EXPECT_EQ(Read(name), "[ADV]\n1=99\n") << name.toStdString();
+        if (held >= 0)
+            ::close(std::exchange(held, -1));
+    }
+    Chmod("", 0700);
 }
 
 TEST_F(ProfileReplacementTest, WhatASaveKilledWhileWritingLeavesTheNextSaveRemoves) {
