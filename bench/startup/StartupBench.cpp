@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QRegion>
 #include <QString>
@@ -180,6 +181,10 @@ public:
                                             xcb_damage_query_version(FConnection, 1, 1), nullptr));
         const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
         xcb_change_window_attributes(FConnection, FRoot, XCB_CW_EVENT_MASK, &mask);
+        // A window that has not painted itself shows the screen behind it; a colour that the
+        // programmes never paint makes that visible.
+        xcb_change_window_attributes(FConnection, FRoot, XCB_CW_BACK_PIXEL, &Unpainted);
+        xcb_clear_area(FConnection, 0, FRoot, 0, 0, 0, 0);
         xcb_flush(FConnection);
     }
     ~TFrameWatch() { xcb_disconnect(FConnection); }
@@ -205,7 +210,7 @@ public:
                 if (Handle(*event) == TStep::Mapped) {
                     t.Mapped = Milliseconds(now - start);
                 } else if (FTarget && FPainted.contains(QRect(QPoint(), FSizes[FTarget])) &&
-                           !timing) {
+                           !timing && PaintedAll(FTarget)) {
                     t.FirstFrame = Milliseconds(now - start);
                     timing = t;
                     if (frame)
@@ -267,6 +272,31 @@ private:
         return TStep::Other;
     }
 
+    // The X server also reports a newly mapped window as damaged, before the programme has
+    // painted anything: the window counts as painted once a row and a column across its middle
+    // show nothing of the screen behind it.
+    bool PaintedAll(xcb_window_t window) {
+        const QSize size = FSizes[window];
+        return !Shows(window, QRect(0, size.height() / 2, size.width(), 1), Unpainted) &&
+               !Shows(window, QRect(size.width() / 2, 0, 1, size.height()), Unpainted);
+    }
+
+    bool Shows(xcb_window_t window, const QRect& area, uint32_t colour) {
+        xcb_get_image_reply_t* reply =
+            xcb_get_image_reply(FConnection,
+                                xcb_get_image(FConnection, XCB_IMAGE_FORMAT_Z_PIXMAP, window,
+                                              area.x(), area.y(), area.width(), area.height(), ~0u),
+                                nullptr);
+        if (!reply)
+            return true;
+        const int length = xcb_get_image_data_length(reply) / 4;
+        const auto* pixels = reinterpret_cast<const uint32_t*>(xcb_get_image_data(reply));
+        const bool shows = std::any_of(pixels, pixels + length,
+                                       [&](uint32_t p) { return (p & 0xffffff) == colour; });
+        free(reply);
+        return shows;
+    }
+
     QImage Picture(xcb_window_t window) {
         const QSize size = FSizes[window];
         xcb_get_image_reply_t* reply =
@@ -286,6 +316,7 @@ private:
         return image;
     }
 
+    static constexpr uint32_t Unpainted = 0xff00ff;
     xcb_connection_t* FConnection = nullptr;
     xcb_window_t FRoot = 0;
     uint8_t FDamageEvent = 0;
@@ -354,7 +385,9 @@ int main(int argc, char** argv) {
         else if (arg.starts_with("-"))
             Usage();
         else
-            paths.push_back(arg);
+            // The programmes start in a folder of their own.
+            paths.push_back(
+                QFileInfo(QString::fromStdString(arg)).absoluteFilePath().toStdString());
     }
     if (runs < 1 || (!paths.empty() && paths.size() != 2))
         Usage();
