@@ -3,10 +3,11 @@
 // painted. The editor and a bare Qt window of the same size take turns, so that both meet the
 // same load of the machine, and the table gives each one's times and the ratio of the medians.
 //
-//   varnotel_startup_bench [--runs N] [--frames DIR] [--verbose] [EDITOR BARE]
+//   varnotel_startup_bench [--runs N] [--frames DIR] [--verbose] [EDITOR BARE [OTHER...]]
 //
-// --frames saves the first frame of every run in DIR (editor-K.png, bare-K.png), as the X server
-// held it the moment it was complete.
+// Other programmes (another build of the editor, say) take their turns beside the two, each
+// named by its file name. --frames saves the first frame of every run in DIR (editor-K.png,
+// bare-K.png, NAME-K.png), as the X server held it the moment it was complete.
 
 #include <QByteArray>
 #include <QDir>
@@ -327,6 +328,7 @@ private:
 
 struct TProgramme {
     std::string Label;
+    std::string FileTag;
     std::string Path;
     std::vector<TTiming> Runs;
 };
@@ -363,7 +365,7 @@ double FrameMedian(const TProgramme& p) {
 
 [[noreturn]] void Usage() {
     std::fprintf(stderr, "usage: varnotel_startup_bench [--runs N] [--frames DIR] [--verbose] "
-                         "[EDITOR BARE]\n");
+                         "[EDITOR BARE [OTHER...]]\n");
     std::exit(2);
 }
 
@@ -389,7 +391,7 @@ int main(int argc, char** argv) {
             paths.push_back(
                 QFileInfo(QString::fromStdString(arg)).absoluteFilePath().toStdString());
     }
-    if (runs < 1 || (!paths.empty() && paths.size() != 2))
+    if (runs < 1 || paths.size() == 1)
         Usage();
     if (paths.empty())
         paths = {VARNOTEL_EDITOR, VARNOTEL_BARE_WINDOW};
@@ -402,7 +404,13 @@ int main(int argc, char** argv) {
         Fail("no temporary folder");
     const TXServer server(work);
     TFrameWatch watch(server.Display());
-    std::vector<TProgramme> programmes{{"editor", paths[0], {}}, {"bare window", paths[1], {}}};
+    std::vector<TProgramme> programmes{{"editor", "editor", paths[0], {}},
+                                       {"bare window", "bare", paths[1], {}}};
+    for (std::size_t i = 2; i < paths.size(); ++i) {
+        const std::string name =
+            QFileInfo(QString::fromStdString(paths[i])).fileName().toStdString();
+        programmes.push_back({name, name, paths[i], {}});
+    }
     const std::string startLoad = LoadAverage();
 
     // One run of each first, not counted: it brings the programmes and their libraries into
@@ -429,7 +437,7 @@ int main(int argc, char** argv) {
             if (!framesDir.empty()) {
                 const QString name = QString("%1/%2-%3.png")
                                          .arg(QString::fromStdString(framesDir))
-                                         .arg(p.Label == "editor" ? "editor" : "bare")
+                                         .arg(QString::fromStdString(p.FileTag))
                                          .arg(run + 1);
                 if (frame.isNull() || !frame.save(name))
                     Fail("cannot save the first frame as " + name.toStdString());
@@ -443,7 +451,10 @@ int main(int argc, char** argv) {
     std::printf("|---|---|---|---|---|\n");
     for (const TProgramme& p : programmes)
         PrintRow(p);
-    std::printf("\nfirst frame, editor / bare window (medians): %.2f x\n",
-                FrameMedian(programmes[0]) / FrameMedian(programmes[1]));
+    std::printf("\n");
+    for (const TProgramme& p : programmes)
+        if (&p != &programmes[1])
+            std::printf("first frame, %s / bare window (medians): %.2f x\n", p.Label.c_str(),
+                        FrameMedian(p) / FrameMedian(programmes[1]));
     return 0;
 }
