@@ -3,30 +3,20 @@
 #include "editor/Unit1.h"
 
 #include <QIcon>
-#include <QImage>
 #include <QImageReader>
-#include <QList>
 #include <QPixmap>
-#include <future>
 
 namespace {
 
-// The pictures of the desktop entry's icon, at the sizes it ships. Each is read as the PNG it
-// is: a reader left to recognise the format first loads every image plugin to ask it.
-QList<QImage> ReadDesktopEntryIcon() {
-    QList<QImage> pictures;
+// The desktop entry's icon, at the sizes it ships. Each picture is read as the PNG it is: a
+// reader left to recognise the format first loads every image plugin to ask it.
+QIcon DesktopEntryIcon() {
+    QIcon icon;
     for (const int size : {48, 128, 256}) {
         QImageReader reader(QString(":/icons/varnotel-%1.png").arg(size), "png");
         reader.setAutoDetectImageFormat(false);
-        pictures << reader.read();
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
     }
-    return pictures;
-}
-
-QIcon IconOf(const QList<QImage>& pictures) {
-    QIcon icon;
-    for (const QImage& picture : pictures)
-        icon.addPixmap(QPixmap::fromImage(picture));
     return icon;
 }
 
@@ -38,18 +28,15 @@ int main(int argc, char** argv) {
     // message box up to its end. They create no widget before they are used.
     TQtPlatform platform;
     TApplication app(argc, argv);
-    // How the desktop knows the editor: its version, its desktop entry, and the entry's icon. The
-    // icon's pictures are decoded on a thread of their own while the window is built; the window
-    // hands them to the window manager when it is shown.
-    std::future<QList<QImage>> iconPictures = std::async(std::launch::async, ReadDesktopEntryIcon);
+    // How the desktop knows the editor: its version, its desktop entry, and the entry's icon.
     TApplication::setApplicationVersion(VARNOTEL_VERSION);
     TApplication::setDesktopFileName(VARNOTEL_APP_ID);
+    TApplication::setWindowIcon(DesktopEntryIcon());
     fontConfiguration.Wait();
     RegisterTahoma();
     app.SetMessageBox(platform.Services().MessageBox);
     TForm1 window(platform.Services());
     Form1 = &window;
-    TApplication::setWindowIcon(IconOf(iconPictures.get()));
     window.show();
     return app.exec();
 }
