@@ -34,6 +34,7 @@
 #include <optional>
 #include <poll.h>
 #include <spawn.h>
+#include <stdexcept>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,9 +51,14 @@ double Milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
+// A failure unwinds to main, so that the X server, the programme being timed and the temporary
+// folder all end with the benchmark.
+struct TFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 [[noreturn]] void Fail(const std::string& message) {
-    std::fprintf(stderr, "varnotel_startup_bench: %s\n", message.c_str());
-    std::exit(1);
+    throw TFailure(message);
 }
 
 // The environment of the timed programmes: ours, on the private display, through Qt's X11
@@ -98,6 +104,14 @@ pid_t Spawn(std::vector<std::string> argv, std::vector<std::string> env, const s
         Fail("cannot start " + argv[0] + ": " + std::strerror(error));
     return pid;
 }
+
+void Stop(pid_t pid);
+
+// A timed programme, ended when it goes out of scope.
+struct TChild {
+    pid_t Pid;
+    ~TChild() { Stop(Pid); }
+};
 
 void Stop(pid_t pid) {
     ::kill(pid, SIGTERM);
@@ -369,9 +383,7 @@ double FrameMedian(const TProgramme& p) {
     std::exit(2);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     int runs = 15;
     std::string framesDir;
     bool verbose = false;
@@ -419,12 +431,13 @@ int main(int argc, char** argv) {
         for (TProgramme& p : programmes) {
             const std::string log = work.filePath("programme.log").toStdString();
             QImage frame;
-            const Clock::time_point start = Clock::now();
-            const pid_t pid =
-                Spawn({p.Path}, ChildEnvironment(server.Display()), work.path().toStdString(), log);
-            const std::optional<TTiming> t =
-                watch.Time(start, pid, framesDir.empty() ? nullptr : &frame);
-            Stop(pid);
+            std::optional<TTiming> t;
+            {
+                const Clock::time_point start = Clock::now();
+                const TChild child{Spawn({p.Path}, ChildEnvironment(server.Display()),
+                                         work.path().toStdString(), log)};
+                t = watch.Time(start, child.Pid, framesDir.empty() ? nullptr : &frame);
+            }
             watch.Drain();
             if (!t)
                 Fail(p.Path + " showed no painted window: " + Contents(log));
@@ -457,4 +470,15 @@ int main(int argc, char** argv) {
             std::printf("first frame, %s / bare window (medians): %.2f x\n", p.Label.c_str(),
                         FrameMedian(p) / FrameMedian(programmes[1]));
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const TFailure& failure) {
+        std::fprintf(stderr, "varnotel_startup_bench: %s\n", failure.what());
+        return 1;
+    }
 }
