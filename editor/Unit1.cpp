@@ -124,14 +124,16 @@ void TForm1::BuildLayout() {
 
     LinkLabel3 = new TLinkLabel(this);
     LinkLabel3->setObjectName("LinkLabel3");
+    // The font and the format go in before the text, so that the text is laid out once, in the
+    // font it is shown in.
+    LinkLabel3->setFont(TahomaFont(16));
+    LinkLabel3->setTextFormat(Qt::RichText);
+    LinkLabel3->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
+    LinkLabel3->setOpenExternalLinks(false);
     const QString address = QString::fromLatin1(PublisherAddress);
     const QString shown = address.endsWith(u'/') ? address.chopped(1) : address;
     LinkLabel3->setText(
         QString("<a href=\"%1\">%2</a>").arg(address.toHtmlEscaped(), shown.toHtmlEscaped()));
-    LinkLabel3->setTextFormat(Qt::RichText);
-    LinkLabel3->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    LinkLabel3->setOpenExternalLinks(false);
-    LinkLabel3->setFont(TahomaFont(16));
     LinkLabel3->setCursor(Qt::PointingHandCursor);
     LinkLabel3->setFocusPolicy(Qt::ClickFocus);
     LinkLabel3->setGeometry(528, 520, 133, 23);

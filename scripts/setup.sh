@@ -16,9 +16,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VARNOTEL_BUILD_DIR:-build}
 
-# fonts-dejavu-core: the face that has the narrow no-break space of French digit groups.
-editor=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-wine fonts-liberation
-        fonts-dejavu-core)
+# fonts-dejavu-core: the face that has the narrow no-break space of French digit groups;
+# libfontconfig-dev: the editor reads the font configuration itself, early.
+editor=(g++ cmake make pkg-config qt6-base-dev libgl-dev libfontconfig-dev fonts-wine
+        fonts-liberation fonts-dejavu-core)
 # xdpyinfo (x11-utils): whether the display in $DISPLAY answers.
 display=(x11-utils)
 headless=(xvfb xdotool imagemagick)
@@ -26,10 +27,11 @@ headless=(xvfb xdotool imagemagick)
 # and stand in for a screen reader through Qt's private Gui API; they run the unit tests and fuzz
 # targets again under the sanitizers: clang, its sanitizer and libFuzzer runtimes
 # (libclang-rt-dev) and llvm-symbolizer (llvm) for readable reports. The chart's benchmarks run
-# beside the same chart drawn by a general plotting library (libqcustomplot-dev).
+# beside the same chart drawn by a general plotting library (libqcustomplot-dev); the start-up
+# benchmark sees the first frame through the X server's DAMAGE extension (libxcb-damage0-dev).
 tests=(libgtest-dev libgmock-dev libbenchmark-dev x11-utils desktop-file-utils appstream lintian
        dpkg-dev file librsvg2-bin qt6-base-private-dev clang libclang-rt-dev llvm
-       libqcustomplot-dev)
+       libqcustomplot-dev libxcb-damage0-dev)
 # The end-to-end tests on Wayland: Qt's Wayland plugin, a headless compositor (sway) and its
 # screenshot tool (grim), and the client libraries of the tests' own virtual pointer and
 # keyboard (libwayland-dev, with wayland-scanner, and libxkbcommon-dev).

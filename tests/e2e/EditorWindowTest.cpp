@@ -1,6 +1,7 @@
 #include "e2e/ChartMarkers.h"
 #include "e2e/XSession.h"
 
+#include <QColorSpace>
 #include <QRgb>
 #include <QSettings>
 #include <vector>
@@ -140,6 +141,35 @@ TEST(EditorWindowAtRatioTwo, IsDrawnAtTheScreensDensity) {
     const QImage shot = x.Screenshot(dir.filePath("window.png"));
     ASSERT_EQ(shot.size(), QSize(2 * 1175, 2 * 548));
     e2e::ExpectGridAtTwiceTheDensity(shot, e2e::ChartOrigin * 2);
+}
+
+// The pixels alone: a screenshot of the X display carries a colour space that the snapshot
+// tool's file does not.
+QImage Pixels(const QImage& image) {
+    QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    rgb.setColorSpace(QColorSpace());
+    return rgb;
+}
+
+// What the real window shows once it is up is what the snapshot tool draws of the initial
+// curve, pixel for pixel: nothing that start-up does early or on another thread changes the
+// picture.
+TEST(EditorWindowPicture, IsTheSnapshotOfTheInitialCurve) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::map<QString, QString> english{{"LC_ALL", "en_US.UTF-8"}, {"QT_SCALE_FACTOR", "1"}};
+    XSession x;
+    QString reason;
+    ASSERT_TRUE(x.Start(dir.path(), &reason, english)) << reason.toStdString();
+    const QImage shown = x.Screenshot(dir.filePath("window.png"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : english)
+        env.insert(name, value);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    const QString snapshot = dir.filePath("snapshot.png");
+    ASSERT_EQ(RunProgram(VARNOTEL_SNAPSHOT, {"-", snapshot}, env, {}, 60000).ExitCode, 0);
+    ASSERT_EQ(shown.size(), QSize(1175, 548));
+    EXPECT_TRUE(Pixels(shown) == Pixels(QImage(snapshot)));
 }
 
 } // namespace
