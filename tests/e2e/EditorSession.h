@@ -83,7 +83,7 @@ protected:
                 FHelper.kill();
                 FHelper.waitForFinished(10000);
             }
-            *reason = "the editor's window did not appear:\n" +
+            *reason = "the session did not come up:\n" +
                       QString::fromLocal8Bit(FHelper.readAllStandardError());
             return false;
         }
