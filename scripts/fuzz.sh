@@ -4,13 +4,15 @@
 # (fuzz/corpus/TARGET) and from what its earlier runs learned, and keeps what it learns and finds
 # in the build: fuzz/runs/TARGET/corpus, and crash-*, leak-* or timeout-* files beside it.
 # Prints each target's closing statistics; fails when a target found something.
-#   scripts/fuzz.sh SECONDS [TARGET...]
+##   scripts/fuzz.sh SECONDS [TARGET...]
 # They run at normal priority: an input that takes over a second counts as a hang, and a target
 # starved of the processor by busier work would report hangs that are none.
 set -euo pipefail
+# shellcheck source=scripts/usage.sh
+. "$(dirname "$0")/usage.sh"
 cd "$(dirname "$0")/.."
 if ! [[ ${1-} =~ ^[0-9]+$ ]]; then
-    sed -n '7s/^# \{0,1\}//p' "$0" >&2
+    usage >&2
     exit 2
 fi
 seconds=$1

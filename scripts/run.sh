@@ -3,20 +3,15 @@
 # answer, it starts the editor under a private Xvfb instead, saves a screenshot of its window,
 # prints the screenshot's path, ends the editor and returns.
 #
-#   scripts/run.sh          installs what is missing, builds the editor in ./build (or in
-#                           $VARNOTEL_BUILD_DIR) and starts it
-#   scripts/run.sh --help   this text
+##   scripts/run.sh          installs what is missing, builds the editor in ./build (or in
+##                           $VARNOTEL_BUILD_DIR) and starts it
+##   scripts/run.sh --help   this text
 set -euo pipefail
+# shellcheck source=scripts/usage.sh
+. "$(dirname "$0")/usage.sh"
+takes_no_arguments "$@"
 cd "$(dirname "$0")/.."
 build=${VARNOTEL_BUILD_DIR:-build}
-
-usage() { sed -n '6,8s/^# \{0,1\}//p' "$0"; }
-if [ $# -gt 0 ]; then
-    case "$1" in
-    -h | --help) usage; exit 0 ;;
-    *) usage >&2; exit 2 ;;
-    esac
-fi
 
 # shellcheck source=scripts/build-lock.sh
 . scripts/build-lock.sh

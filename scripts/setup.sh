@@ -1,18 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, then configures and builds in ./build (or in
 # $VARNOTEL_BUILD_DIR).
-#   scripts/setup.sh editor [display] [headless]
-#                                      the editor alone; with "display", also the tool that checks
-#                                      that a display answers; with "headless", also what the
-#                                      editor needs to run under Xvfb
-#   scripts/setup.sh all               everything: the editor, its tools, tests and benchmarks
-#   scripts/setup.sh sanitize          the unit and widget tests and the fuzz targets, with clang
-#                                      under the sanitizers, in ./build-sanitize (the build
-#                                      folder's name and "-sanitize")
-# The editor's build looks for no test, benchmark or fuzzing package at all (VARNOTEL_TESTS=OFF),
-# so that nothing else installed on the machine can change it; the other two configure the tests
-# in the same build folder, with every package they need installed first.
+##   scripts/setup.sh editor [display] [headless]
+##                                      the editor alone; with "display", also the tool that checks
+##                                      that a display answers; with "headless", also what the
+##                                      editor needs to run under Xvfb
+##   scripts/setup.sh all               everything: the editor, its tools, tests and benchmarks
+##   scripts/setup.sh sanitize          the unit and widget tests and the fuzz targets, with clang
+##                                      under the sanitizers, in ./build-sanitize (the build
+##                                      folder's name and "-sanitize")
+## The editor's build looks for no test, benchmark or fuzzing package at all (VARNOTEL_TESTS=OFF),
+## so that nothing else installed on the machine can change it; the other two configure the tests
+## in the same build folder, with every package they need installed first.
 set -euo pipefail
+# shellcheck source=scripts/usage.sh
+. "$(dirname "$0")/usage.sh"
 cd "$(dirname "$0")/.."
 build=${VARNOTEL_BUILD_DIR:-build}
 
@@ -37,7 +39,6 @@ tests=(libgtest-dev libgmock-dev libbenchmark-dev x11-utils desktop-file-utils a
 # keyboard (libwayland-dev, with wayland-scanner, and libxkbcommon-dev).
 tests+=(qt6-wayland sway grim libwayland-dev libxkbcommon-dev)
 
-usage() { sed -n '4,15s/^# \{0,1\}//p' "$0"; }
 options=(-DVARNOTEL_TESTS=ON)
 case "${1-}" in
 editor)

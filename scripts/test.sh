@@ -6,20 +6,15 @@
 # "N passed, M failed" (", K skipped" when any were), with the skipped tests and their reasons
 # above it; it exits non-zero when anything failed, a build included.
 #
-#   scripts/test.sh          installs what is missing, builds in ./build and ./build-sanitize
-#                            (or $VARNOTEL_BUILD_DIR and its name with "-sanitize") and tests
-#   scripts/test.sh --help   this text
+##   scripts/test.sh          installs what is missing, builds in ./build and ./build-sanitize
+##                            (or $VARNOTEL_BUILD_DIR and its name with "-sanitize") and tests
+##   scripts/test.sh --help   this text
 set -uo pipefail
+# shellcheck source=scripts/usage.sh
+. "$(dirname "$0")/usage.sh"
+takes_no_arguments "$@"
 cd "$(dirname "$0")/.."
 build=${VARNOTEL_BUILD_DIR:-build}
-
-usage() { sed -n '9,11s/^# \{0,1\}//p' "$0"; }
-if [ $# -gt 0 ]; then
-    case "$1" in
-    -h | --help) usage; exit 0 ;;
-    *) usage >&2; exit 2 ;;
-    esac
-fi
 
 # shellcheck source=scripts/build-lock.sh
 . scripts/build-lock.sh

@@ -6,27 +6,19 @@
 // the input devices to e2e/wayland/WaylandInput.cpp, which stays plugged in for the whole
 // session. Positions are in the compositor's layout, in logical pixels.
 
-#include "support/Process.h"
+#include "e2e/EditorSession.h"
 
-#include <QElapsedTimer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRect>
-#include <QStringList>
-#include <QThread>
 #include <functional>
-#include <gtest/gtest.h>
-#include <iostream>
 
-class WaylandSession {
+class WaylandSession : public EditorSession {
 public:
     WaylandSession() = default;
-    WaylandSession(const WaylandSession&) = delete;
-    WaylandSession& operator=(const WaylandSession&) = delete;
-    ~WaylandSession() { Stop(); }
+    ~WaylandSession() { Unplug(); }
 
     // Starts a compositor at the output scale given and the editor in workDir, waits for its
     // painted window and plugs in the input devices; false, with the compositor's and the
@@ -37,33 +29,8 @@ public:
                       "libwayland-dev and libxkbcommon-dev (scripts/setup.sh all does)";
             return false;
         }
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "SWAYSOCK"})
-            env.remove(name);
-        FHelper.setProcessEnvironment(env);
-        FHelper.setWorkingDirectory(workDir);
-        FHelper.start(
-            VARNOTEL_SOURCE_DIR "/scripts/waylandsession.sh",
-            {"--timeout", "120", "--scale", QString::number(scale), "--serve", VARNOTEL_EXE});
-        if (!FHelper.waitForStarted(10000)) {
-            *reason = "the session helper did not start: " + FHelper.errorString();
+        if (!Launch("waylandsession.sh", {"--scale", QString::number(scale)}, {}, workDir, reason))
             return false;
-        }
-        QElapsedTimer clock;
-        clock.start();
-        while (!FReady && FHelper.state() == QProcess::Running && clock.elapsed() < 150000) {
-            FHelper.waitForReadyRead(1000);
-            ReadReports();
-        }
-        if (!FReady) {
-            if (FHelper.state() != QProcess::NotRunning) {
-                FHelper.kill();
-                FHelper.waitForFinished(10000);
-            }
-            *reason = "the editor's window did not appear:\n" +
-                      QString::fromLocal8Bit(FHelper.readAllStandardError());
-            return false;
-        }
         FInput.setProcessEnvironment(ClientEnvironment());
         FInput.start(VARNOTEL_WAYLAND_INPUT, QStringList{});
         if (!FInput.waitForStarted(10000) || !Answered("ready")) {
@@ -74,33 +41,9 @@ public:
         return true;
     }
 
-    // Unplugs the input devices, then ends the editor and the compositor. After a failed
-    // check, the editor's output and the compositor's messages go to the test's output.
-    void Stop() {
-        if (::testing::Test::HasFailure() && FHelper.state() == QProcess::Running)
-            FHelper.write("report\n");
-        if (FInput.state() != QProcess::NotRunning) {
-            FInput.closeWriteChannel();
-            if (!FInput.waitForFinished(10000)) {
-                FInput.kill();
-                FInput.waitForFinished(10000);
-            }
-        }
-        const QString messages = Messages();
-        if (!messages.isEmpty())
-            std::cerr << messages.toStdString();
-    }
-
-    bool EditorRunning() {
-        ReadReports();
-        return FEditorPid > 0 && !FEditorExited && ::kill(FEditorPid, 0) == 0;
-    }
-
     // The compositor's IPC, through swaymsg: its exit code and standard output.
     std::pair<int, QString> Swaymsg(const QStringList& args) {
-        QStringList all{"-s", FIpc};
-        const TRun run = RunProgram("swaymsg", all << args, ClientEnvironment(), {}, 20000);
-        return {run.ExitCode, run.Out};
+        return Tool("swaymsg", QStringList{"-s", Report("ipc")} + args);
     }
     void Command(const QString& command) {
         const auto [code, out] = Swaymsg({command});
@@ -168,22 +111,32 @@ public:
     QImage Picture(const QRect& area, const QString& path) {
         const QString geometry =
             QString("%1,%2 %3x%4").arg(area.x()).arg(area.y()).arg(area.width()).arg(area.height());
-        const TRun run = RunProgram("grim", {"-g", geometry, path}, ClientEnvironment(), {}, 20000);
+        const TRun run = RunClient("grim", {"-g", geometry, path});
         EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
         return QImage(path).convertToFormat(QImage::Format_RGB32);
     }
 
-    QProcessEnvironment ClientEnvironment() const {
+protected:
+    QProcessEnvironment ClientEnvironment() const override {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove("DISPLAY");
-        env.insert("WAYLAND_DISPLAY", FSocket);
-        env.insert("XDG_RUNTIME_DIR", FRuntime);
+        env.insert("WAYLAND_DISPLAY", Report("socket"));
+        env.insert("XDG_RUNTIME_DIR", Report("runtime"));
         return env;
     }
 
-    static void Settle() { QThread::msleep(150); }
-
 private:
+    // Unplugs the input devices.
+    void Unplug() {
+        if (FInput.state() == QProcess::NotRunning)
+            return;
+        FInput.closeWriteChannel();
+        if (!FInput.waitForFinished(10000)) {
+            FInput.kill();
+            FInput.waitForFinished(10000);
+        }
+    }
+
     // One command to the input devices; it has been handled by the compositor once answered.
     void Input(const QString& command) {
         FInput.write(command.toUtf8() + '\n');
@@ -199,52 +152,5 @@ private:
         return FInput.canReadLine() && QString::fromUtf8(FInput.readLine()).trimmed() == expected;
     }
 
-    // What the compositor and the editor said once the session ended.
-    QString Messages() {
-        if (FHelper.state() == QProcess::NotRunning)
-            return FMessages;
-        FHelper.closeWriteChannel();
-        if (!FHelper.waitForFinished(30000)) {
-            FHelper.terminate();
-            if (!FHelper.waitForFinished(10000)) {
-                FHelper.kill();
-                FHelper.waitForFinished(10000);
-            }
-        }
-        FMessages = QString::fromLocal8Bit(FHelper.readAllStandardError());
-        return FMessages;
-    }
-
-    // The helper's reports, a line each: "socket PATH", "ipc PATH", "runtime DIR", "pid P",
-    // "window MARK", "exited STATUS".
-    void ReadReports() {
-        while (FHelper.canReadLine() || FHelper.waitForReadyRead(0)) {
-            if (!FHelper.canReadLine())
-                continue;
-            const QString line = QString::fromLocal8Bit(FHelper.readLine()).trimmed();
-            const QString value = line.section(' ', 1);
-            if (line.startsWith("socket "))
-                FSocket = value;
-            else if (line.startsWith("ipc "))
-                FIpc = value;
-            else if (line.startsWith("runtime "))
-                FRuntime = value;
-            else if (line.startsWith("pid "))
-                FEditorPid = value.toInt();
-            else if (line.startsWith("window "))
-                FReady = true;
-            else if (line.startsWith("exited "))
-                FEditorExited = true;
-        }
-    }
-
-    QProcess FHelper;
     QProcess FInput;
-    QString FSocket;
-    QString FIpc;
-    QString FRuntime;
-    QString FMessages;
-    qint64 FEditorPid = 0;
-    bool FEditorExited = false;
-    bool FReady = false;
 };

@@ -63,7 +63,7 @@ TEST_P(TestCommand, EndsWithOneSummaryOfBothBuilds) {
     const TCase& c = GetParam();
     QTemporaryDir checkout;
     QDir(checkout.path()).mkpath("scripts");
-    for (const char* script : {"scripts/test.sh", "scripts/build-lock.sh"})
+    for (const char* script : {"scripts/test.sh", "scripts/usage.sh", "scripts/build-lock.sh"})
         ASSERT_TRUE(
             QFile::copy(VARNOTEL_SOURCE_DIR "/" + QString(script), checkout.filePath(script)));
     QFile setup(checkout.filePath("scripts/setup.sh"));
