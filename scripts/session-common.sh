@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # The skeleton of a private display session, which scripts/xsession.sh (an X server) and
 # scripts/waylandsession.sh (a Wayland compositor) fill in: sourced by them once they have read
-# their options, with $timeout set to the seconds the session may take to come up. A session
+# their options, with $timeout set to the seconds each step of the session may take. A session
 #   begin_session NAME SERVER LOG   makes its folder ($work) and its traps; NAME starts its
 #                                   messages, SERVER names the display server in them ("Xvfb"),
 #                                   LOG is where the server writes its messages, in $work
@@ -10,7 +10,8 @@
 #   await_paint                     waits until the window is painted
 #   serve                           keeps it all until the session's input closes
 # and it fails, with the program's output and the server's messages, when any of that does not
-# happen within $timeout seconds. Whatever happens, nothing it started is left running.
+# happen within $timeout seconds of the step's start. Whatever happens, nothing it started is
+# left running.
 
 begin_session() {
     session=$1
@@ -24,7 +25,13 @@ begin_session() {
     trap 'exit 130' INT
     trap 'exit 143' TERM
     trap 'exit 129' HUP
-    # In microseconds since the epoch, whatever the locale's decimal separator.
+    start_clock
+}
+
+# Each step (the server, then the window and its paint) has $timeout seconds from its start, so
+# that a server slow to come up on a busy machine does not eat the window's time. The deadline is
+# in microseconds since the epoch, whatever the locale's decimal separator.
+start_clock() {
     # shellcheck disable=SC2154 # set by the script that sources this one
     deadline=$((${EPOCHREALTIME//[!0-9]/} + timeout * 1000000))
 }
@@ -107,6 +114,7 @@ await_server() {
         expired && fail "$server_name $3 within $timeout s."
         run sleep 0.05
     done
+    start_clock
 }
 
 # The program, in a session (and process group) of its own, so that ending it also ends whatever
