@@ -6,7 +6,7 @@
 // units instead, so that pasted text of any kind (lone surrogates, NULs) is tried too.
 
 #include "core/IntegerText.h"
-#include "fuzz/CpuBudget.h"
+#include "fuzz/FuzzTarget.h"
 
 #include <QRegularExpression>
 
@@ -16,6 +16,8 @@
 #include <optional>
 
 namespace {
+
+using fuzzing::Check;
 
 QString TextOf(const std::uint8_t* data, std::size_t size) {
     if (size > 0 && data[0] == 0) {
@@ -68,11 +70,6 @@ std::optional<std::int32_t> Expected(const QString& text) {
     if (negative)
         pattern = ~pattern + 1;
     return static_cast<std::int32_t>(pattern);
-}
-
-void Check(bool condition) {
-    if (!condition)
-        std::abort();
 }
 
 } // namespace

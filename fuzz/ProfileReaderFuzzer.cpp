@@ -2,7 +2,7 @@
 // read without a crash, a hang or a leak, each as at most one line of at most the buffer's
 // length.
 
-#include "fuzz/CpuBudget.h"
+#include "fuzz/FuzzTarget.h"
 #include "fuzz/ProfileFuzzing.h"
 #include "platform/PrivateProfile.h"
 
@@ -12,14 +12,11 @@
 
 namespace {
 
+using fuzzing::Check;
+
 const fuzzing::TScratchFolder& Folder() {
     static const fuzzing::TScratchFolder folder;
     return folder;
-}
-
-void Check(bool condition) {
-    if (!condition)
-        std::abort();
 }
 
 } // namespace

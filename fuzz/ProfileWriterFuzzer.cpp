@@ -12,7 +12,7 @@
 //   first byte, bits 2-3   0, 1: a write; 2: a flush request (no section, no key, no value);
 //                          3: a write with one argument missing (bits 4-5 say which)
 
-#include "fuzz/CpuBudget.h"
+#include "fuzz/FuzzTarget.h"
 #include "fuzz/ProfileFuzzing.h"
 #include "platform/PrivateProfile.h"
 
@@ -34,18 +34,13 @@
 
 namespace {
 
+using fuzzing::Check;
+
 using fuzzing::SameName;
 
 const fuzzing::TScratchFolder& Folder() {
     static const fuzzing::TScratchFolder folder;
     return folder;
-}
-
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "curve file write: %s\n", what);
-        std::abort();
-    }
 }
 
 // The file's bytes, or nothing when there is no file.

@@ -1,11 +1,21 @@
 #pragma once
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <sys/time.h>
 #include <unistd.h>
 
 namespace fuzzing {
+
+// What a target checks of each input: a check that fails ends the fuzzer as a crash, which saves
+// the input, after saying what did not hold.
+inline void Check(bool condition, const char* what = "a check failed") {
+    if (!condition) {
+        std::fprintf(stderr, "fuzz: %s\n", what);
+        std::abort();
+    }
+}
 
 // An input counts as a hang once it has used a second of the processor's time. libFuzzer's own
 // timeout measures the wall clock, which a loaded machine stretches many times over for an
