@@ -4,7 +4,7 @@ curve files for the reader, writes into them for the writer, and integer texts. 
 after changing it; the seeds are kept in the repository so that the targets need nothing else."""
 
 import pathlib
-import shutil
+import re
 
 HERE = pathlib.Path(__file__).resolve().parent
 
@@ -169,9 +169,13 @@ def escaped(text):
 
 
 def refill(folder):
+    """The folder, emptied of the seeds this script makes (named with two digits first); the
+    inputs moved in from fuzz/findings once fixed stay."""
     path = HERE / folder
-    shutil.rmtree(path, ignore_errors=True)
-    path.mkdir()
+    path.mkdir(exist_ok=True)
+    for seed in path.iterdir():
+        if re.match(r"\d\d-", seed.name):
+            seed.unlink()
     return path
 
 
