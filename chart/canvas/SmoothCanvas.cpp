@@ -1,4 +1,4 @@
-#include "chart/SmoothCanvas.h"
+#include "chart/canvas/SmoothCanvas.h"
 
 #include <QBrush>
 #include <QColor>

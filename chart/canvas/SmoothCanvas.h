@@ -9,7 +9,7 @@
 // logical pixels and everything is still drawn in logical coordinates, so the rules above hold
 // in logical pixels and the picture is as sharp as the screen allows.
 
-#include "chart/ChartCanvas.h"
+#include "chart/canvas/ChartCanvas.h"
 
 #include <QGlyphRun>
 #include <QImage>

@@ -4,7 +4,7 @@
 // brush, font and text state in force at the time, so tests can check what the chart draws, in
 // which order and how. Text is measured with simple fixed metrics the test can change.
 
-#include "chart/ChartCanvas.h"
+#include "chart/canvas/ChartCanvas.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // and painted only when it differs from the one whose picture the surface kept: a drag step or
 // an edit that leaves the axes alone then paints the series alone on top of the kept picture.
 
-#include "chart/SmoothCanvas.h"
+#include "chart/canvas/SmoothCanvas.h"
 
 #include <QPainter>
 

@@ -1,5 +1,5 @@
-#include "chart/SmoothCanvas.h"
-#include "chart/ImageDifference.h"
+#include "chart/canvas/SmoothCanvas.h"
+#include "canvas/ImageDifference.h"
 
 #include <QFont>
 #include <QImage>

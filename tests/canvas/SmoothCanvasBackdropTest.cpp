@@ -2,7 +2,7 @@
 // state shows the kept picture, and what was drawn over it in the last draw is gone; anything
 // else is painted anew, exactly as a surface that keeps nothing paints it.
 
-#include "chart/SmoothCanvas.h"
+#include "chart/canvas/SmoothCanvas.h"
 
 #include <QImage>
 

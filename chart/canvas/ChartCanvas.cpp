@@ -1,4 +1,4 @@
-#include "chart/ChartCanvas.h"
+#include "chart/canvas/ChartCanvas.h"
 
 void TChartCanvas::SetPen(const TChartPen& pen) {
     FPen = pen;
