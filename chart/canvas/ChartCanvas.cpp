@@ -48,3 +48,17 @@ void TChartCanvas::ResetState() {
     SetBackMode(cbmTransparent);
     SetTextAlign(TA_LEFT);
 }
+
+void TChartCanvas::RestoreState(const TState& state) {
+    if (!(FPen == state.Pen))
+        SetPen(state.Pen);
+    if (!(FBrush == state.Brush))
+        SetBrush(state.Brush);
+    if (!(FFont == state.Font))
+        SetFont(state.Font);
+    SetTextAlign(state.TextAlign);
+    SetBackMode(state.BackMode);
+    SetBackColor(state.BackColor);
+    FX = state.Position.X;
+    FY = state.Position.Y;
+}

@@ -43,7 +43,7 @@ struct TCanvasCall {
     }
 };
 
-class TRecordingCanvas : public TChartCanvas {
+class TRecordingCanvas : public TChartCanvas3D {
 public:
     using TChartCanvas::ClipRectangle;
     using TChartCanvas::FillRect;
@@ -171,9 +171,8 @@ public:
     }
     void Invalidate() override {
         Log("Invalidate", {});
-        FDirty = true;
+        TChartCanvas3D::Invalidate();
     }
-    bool Dirty() const override { return FDirty; }
 
 private:
     TFloatSize Measure(const std::string& text) const {
@@ -189,6 +188,5 @@ private:
                                     FBackMode, FBackColor});
     }
 
-    bool FDirty = true;
     int FClipDepth = 0;
 };
