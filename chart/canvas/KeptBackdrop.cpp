@@ -1,215 +1,165 @@
-// The backdrop of a draw (panel, frame, grid, axes, labels) is collected operation by operation
-// and painted only when it differs from the one whose picture the surface kept: a drag step or
-// an edit that leaves the axes alone then paints the series alone on top of the kept picture.
+#include "chart/canvas/KeptBackdrop.h"
 
-#include "chart/canvas/SmoothCanvas.h"
-
-#include <QPainter>
+#include "chart/canvas/PainterStyle.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
 
-void TSmoothCanvas::BeginBackdrop() {
-    // A clip in force would make the picture depend on it.
-    if (!FPainter || FCollecting || !IOldClipRect.empty() || FPainter->hasClipping())
-        return;
-    FCollecting = true;
-    FCollected.clear();
-    // Fills are smoothed as the last stroke left the painter.
-    FCollectedAntialias = ICachedAntialias;
+namespace {
+
+// Lines longer than this are noted as one box.
+constexpr double MaxTrackedLength = 4096;
+// A slanted line is noted in pieces of this length.
+constexpr double TrackedPiece = 16;
+// Many small boxes are copied back as the one box around them.
+constexpr std::size_t MaxDrawnBoxes = 1024;
+
+QRectF BoxBetween(const TPoint& a, const TPoint& b) {
+    return QRectF(QPointF(a.X, a.Y), QPointF(b.X, b.Y)).normalized();
 }
 
-TSmoothCanvas::TBackdropOp& TSmoothCanvas::Collect(TBackdropOp::TKind kind, int a, int b, int c,
-                                                   int d) {
-    TBackdropOp& op = FCollected.emplace_back();
-    op.Kind = kind;
-    op.A = a;
-    op.B = b;
-    op.C = c;
-    op.D = d;
-    if (TBackdropOp::UsesPen(kind))
-        op.Pen = FPen;
-    if (TBackdropOp::UsesBrush(kind))
-        op.Brush = FBrush;
-    if (TBackdropOp::UsesText(kind)) {
-        op.Font = FFont;
-        op.TextAlign = FTextAlign;
-        op.BackMode = FBackMode;
-    }
-    return op;
-}
+} // namespace
 
-void TSmoothCanvas::EndBackdrop() {
-    if (!FCollecting)
-        return;
-    FCollecting = false;
-    if (!Keepable(FCollected)) {
-        Replay(FCollected);
-        FCollected.clear();
-        return;
-    }
-    if (MatchesKept(FCollected)) {
-        ShowKept();
-        FCollected.clear();
-        return;
-    }
-    Replay(FCollected);
-    Keep();
-}
-
-void TSmoothCanvas::PaintCollected() {
-    if (!FCollecting)
-        return;
-    FCollecting = false;
-    Replay(FCollected);
-    FCollected.clear();
-}
-
-// Each operation is painted with the state it was called in; afterwards the surface has the
-// state the chart left it in.
-void TSmoothCanvas::Replay(const std::vector<TBackdropOp>& ops) {
-    FShowsKept = false;
-    const TChartPen pen = FPen;
-    const TChartBrush brush = FBrush;
-    const TChartFont font = FFont;
-    const int textAlign = FTextAlign;
-    const TCanvasBackMode backMode = FBackMode;
-    const int x = FX;
-    const int y = FY;
-    for (const TBackdropOp& op : ops) {
-        if (TBackdropOp::UsesPen(op.Kind) && !(FPen == op.Pen))
-            SetPen(op.Pen);
-        if (TBackdropOp::UsesBrush(op.Kind) && !(FBrush == op.Brush))
-            SetBrush(op.Brush);
-        if (TBackdropOp::UsesText(op.Kind)) {
-            if (!(FFont == op.Font))
-                SetFont(op.Font);
-            FTextAlign = op.TextAlign;
-            FBackMode = op.BackMode;
-        }
-        switch (op.Kind) {
-        case TBackdropOp::Line:
-            Line(op.A, op.B, op.C, op.D);
-            break;
-        case TBackdropOp::Polyline:
-            Polyline(op.Points);
-            break;
-        case TBackdropOp::FillRect:
-            FillRect(op.A, op.B, op.C, op.D);
-            break;
-        case TBackdropOp::Rectangle:
-            Rectangle(op.A, op.B, op.C, op.D);
-            break;
-        case TBackdropOp::Ellipse:
-            Ellipse(op.A, op.B, op.C, op.D);
-            break;
-        case TBackdropOp::TextOut:
-            TextOut(op.A, op.B, op.Text);
-            break;
-        }
-    }
-    if (!(FPen == pen))
-        SetPen(pen);
-    if (!(FBrush == brush))
-        SetBrush(brush);
-    if (!(FFont == font))
-        SetFont(font);
-    FTextAlign = textAlign;
-    FBackMode = backMode;
-    FX = x;
-    FY = y;
-}
-
-// An opaque fill of the whole image, unclipped: nothing painted before it shows.
-bool TSmoothCanvas::PaintsTheWholeImage(const TBackdropOp& op) const {
-    if (op.Kind != TBackdropOp::FillRect && op.Kind != TBackdropOp::Rectangle)
+bool FillsTheWholeImage(const TDrawCall& call, const TChartPen& pen, const TChartBrush& brush,
+                        std::uint8_t transparency, const QSizeF& image) {
+    if (call.Kind != TDrawKind::FillRect && call.Kind != TDrawKind::Rectangle)
         return false;
-    // The high byte of a colour lowers its opacity.
-    const int alpha = static_cast<int>(FTransparency) - static_cast<int>(op.Brush.Color >> 24);
-    if (op.Brush.Style != bsSolid || alpha < 255)
+    if (brush.Style != bsSolid || Opacity(brush.Color, transparency) < 255)
         return false;
-    QRectF box = QRectF(QPointF(op.A, op.B), QPointF(op.C, op.D)).normalized();
+    QRectF box = BoxBetween(call.From, call.To);
     // A thick outline's fill stops inside it.
-    if (op.Kind == TBackdropOp::Rectangle && op.Pen.Visible && op.Pen.Style != psClear &&
-        op.Pen.Width > 1) {
-        const double half = op.Pen.Width / 2.0;
+    if (call.Kind == TDrawKind::Rectangle && pen.Visible && pen.Style != psClear && pen.Width > 1) {
+        const double half = pen.Width / 2.0;
         box.adjust(half, half, -half, -half);
     }
-    return box.contains(QRectF(QPointF(), FBitmap.deviceIndependentSize()));
+    return box.contains(QRectF(QPointF(), image));
 }
 
-bool TSmoothCanvas::Keepable(const std::vector<TBackdropOp>& ops) const {
-    for (const TBackdropOp& op : ops)
-        if (PaintsTheWholeImage(op))
-            return true;
-    return false;
+void TKeptBackdrop::Begin(std::optional<bool> smoothing) {
+    FCollecting = true;
+    FCollected.clear();
+    FCollectedSmoothing = smoothing;
 }
 
-bool TSmoothCanvas::MatchesKept(const std::vector<TBackdropOp>& ops) const {
-    return !FKept.Image.isNull() && FKept.Ratio == FRatio && FKept.Transparency == FTransparency &&
-           FKept.Image.size() == FBitmap.size() && FKept.StartAntialias == FCollectedAntialias &&
-           FKept.Ops == ops;
+void TKeptBackdrop::Collect(const TDrawCall& call, const TChartCanvas& canvas) {
+    TBackdropOp& op = FCollected.emplace_back(call.Kind, call.From, call.To);
+    if (!call.Points.empty())
+        op.Points.assign(call.Points.begin(), call.Points.end());
+    if (!call.Text.empty())
+        op.Text = call.Text;
+    if (UsesPen(call.Kind))
+        op.Pen = canvas.Pen();
+    if (UsesBrush(call.Kind))
+        op.Brush = canvas.Brush();
+    if (UsesText(call.Kind))
+        op.TextState = TTextState{canvas.Font(), canvas.TextAlign(), canvas.BackMode()};
 }
 
-void TSmoothCanvas::ShowKept() {
+TBackdropSetting TKeptBackdrop::Setting(double ratio, std::uint8_t transparency,
+                                        const QImage& image) const {
+    return TBackdropSetting{ratio, transparency, image.size(), FCollectedSmoothing};
+}
+
+bool TKeptBackdrop::CollectedKeepable(const TBackdropSetting& setting) const {
+    const QSizeF logical = QSizeF(setting.ImageSize) / setting.Ratio;
+    return std::any_of(FCollected.begin(), FCollected.end(), [&](const TBackdropOp& op) {
+        return FillsTheWholeImage(op.Call(), op.Pen, op.Brush, setting.Transparency, logical);
+    });
+}
+
+bool TKeptBackdrop::CollectedMatchesKept(const TBackdropSetting& setting) const {
+    return !FKeptImage.isNull() && FKeptSetting == setting && FKeptOps == FCollected;
+}
+
+// The two lists of operations swap, so that the next backdrop is collected into the storage
+// of the one kept before.
+void TKeptBackdrop::KeepCollected(const TBackdropSetting& setting, const QImage& image,
+                                  const TPainterState& after) {
+    if (FKeptImage.size() == image.size() && FKeptImage.format() == image.format())
+        std::memcpy(FKeptImage.bits(), image.constBits(),
+                    static_cast<std::size_t>(image.sizeInBytes()));
+    else
+        FKeptImage = image.copy();
+    FKeptOps.swap(FCollected);
+    DropCollected();
+    FKeptSetting = setting;
+    FKeptAfter = after;
+    StartShowing(setting);
+}
+
+const TPainterState& TKeptBackdrop::ShowKept(uchar* pixels, const QImage& image) {
+    const uchar* kept = FKeptImage.constBits();
     if (FShowsKept) {
-        uchar* to = FImagePixels;
-        const uchar* from = FKept.Image.constBits();
-        const qsizetype line = FBitmap.bytesPerLine();
+        const qsizetype line = image.bytesPerLine();
         constexpr qsizetype pixel = 4;
         for (const QRect& r : FDrawnOver)
             for (int y = r.top(); y <= r.bottom(); ++y)
-                std::memcpy(to + y * line + r.left() * pixel, from + y * line + r.left() * pixel,
+                std::memcpy(pixels + y * line + r.left() * pixel,
+                            kept + y * line + r.left() * pixel,
                             static_cast<std::size_t>(r.width() * pixel));
     } else {
-        std::memcpy(FImagePixels, FKept.Image.constBits(),
-                    static_cast<std::size_t>(FBitmap.sizeInBytes()));
+        std::memcpy(pixels, kept, static_cast<std::size_t>(image.sizeInBytes()));
     }
-    FShowsKept = true;
-    FDrawnOver.clear();
-    if (FKept.Antialias)
-        SetSmoothing(*FKept.Antialias);
-    FPlainColor = FKept.PlainColor;
-    FPenStale = true;
-    ++FBackdropReuses;
+    StartShowing(FKeptSetting);
+    ++FReuses;
+    return FKeptAfter;
 }
 
-void TSmoothCanvas::Keep() {
-    if (FKept.Image.size() == FBitmap.size() && FKept.Image.format() == FBitmap.format())
-        std::memcpy(FKept.Image.bits(), FBitmap.constBits(),
-                    static_cast<std::size_t>(FBitmap.sizeInBytes()));
-    else
-        FKept.Image = FBitmap.copy();
-    FKept.Ops.swap(FCollected);
-    FCollected.clear();
-    FKept.Ratio = FRatio;
-    FKept.Transparency = FTransparency;
-    FKept.StartAntialias = FCollectedAntialias;
-    FKept.Antialias = ICachedAntialias;
-    FKept.PlainColor = FPlainColor;
+void TKeptBackdrop::StartShowing(const TBackdropSetting& setting) {
     FShowsKept = true;
     FDrawnOver.clear();
+    FShownRatio = setting.Ratio;
+    FShownBounds = QRect(QPoint(), setting.ImageSize);
 }
 
-void TSmoothCanvas::NoteDrawn(const QRectF& box) {
-    if (!FShowsKept)
+void TKeptBackdrop::NoteDrawnBy(const TDrawCall& call, double reach) {
+    switch (call.Kind) {
+    case TDrawKind::Line:
+        NoteDrawnLine(QPointF(call.From.X, call.From.Y), QPointF(call.To.X, call.To.Y), reach);
         return;
-    // A miter reaches up to twice the pen's width beyond its corner (the painter's miter limit),
-    // a cap half of it beyond an end; a pixel more for the smoothing.
-    const double reach = 2 * std::max(1, FPen.Width) + 2;
+    case TDrawKind::Polyline: {
+        if (call.Points.empty())
+            return;
+        const auto [minX, maxX] =
+            std::minmax_element(call.Points.begin(), call.Points.end(),
+                                [](const TPoint& a, const TPoint& b) { return a.X < b.X; });
+        const auto [minY, maxY] =
+            std::minmax_element(call.Points.begin(), call.Points.end(),
+                                [](const TPoint& a, const TPoint& b) { return a.Y < b.Y; });
+        NoteDrawnBox(QRectF(QPointF(minX->X, minY->Y), QPointF(maxX->X, maxY->Y)), reach);
+        return;
+    }
+    case TDrawKind::FillRect:
+    case TDrawKind::Rectangle:
+    case TDrawKind::Ellipse:
+        NoteDrawnBox(BoxBetween(call.From, call.To), reach);
+        return;
+    case TDrawKind::TextOut:
+        // Where the glyphs of a text reach is not worked out: the next draw that shows the
+        // kept picture copies it whole.
+        Forget();
+        return;
+    }
+}
+
+void TKeptBackdrop::NoteDrawnBox(const QRectF& box, double reach) {
     const QRectF device = box.adjusted(-reach, -reach, reach, reach);
-    auto low = [&](double v) { return static_cast<int>(std::floor(std::max(-1e9, v * FRatio))); };
-    auto high = [&](double v) { return static_cast<int>(std::ceil(std::min(1e9, v * FRatio))); };
-    const QRect drawn = QRect(QPoint(low(device.left()), low(device.top())),
-                              QPoint(high(device.right()), high(device.bottom())))
-                            .intersected(FBitmap.rect());
-    if (drawn.isEmpty())
+    auto low = [&](double v) {
+        return static_cast<int>(std::floor(std::max(-1e9, v * FShownRatio)));
+    };
+    auto high = [&](double v) {
+        return static_cast<int>(std::ceil(std::min(1e9, v * FShownRatio)));
+    };
+    const int left = std::max(low(device.left()), FShownBounds.left());
+    const int top = std::max(low(device.top()), FShownBounds.top());
+    const int right = std::min(high(device.right()), FShownBounds.right());
+    const int bottom = std::min(high(device.bottom()), FShownBounds.bottom());
+    if (right < left || bottom < top)
         return;
-    // Many small boxes are copied back as the one box around them.
-    constexpr std::size_t MaxBoxes = 1024;
-    if (FDrawnOver.size() >= MaxBoxes) {
+    const QRect drawn(QPoint(left, top), QPoint(right, bottom));
+    if (FDrawnOver.size() >= MaxDrawnBoxes) {
         QRect all = drawn;
         for (const QRect& r : FDrawnOver)
             all = all.united(r);
@@ -219,30 +169,16 @@ void TSmoothCanvas::NoteDrawn(const QRectF& box) {
     FDrawnOver.push_back(drawn);
 }
 
-namespace {
-
-// Lines longer than this are noted as one box.
-constexpr double MaxTrackedLength = 4096;
-
-} // namespace
-
-void TSmoothCanvas::NoteDrawnLine(const QPointF& from, const QPointF& to) {
-    if (!FShowsKept)
-        return;
-    constexpr double Piece = 16;
+void TKeptBackdrop::NoteDrawnLine(const QPointF& from, const QPointF& to, double reach) {
     const QPointF extent = to - from;
     const double length = std::max(std::abs(extent.x()), std::abs(extent.y()));
     // Far outside the image a line is cut there anyway: one box.
-    const int pieces =
-        length > MaxTrackedLength ? 1 : std::max(1, static_cast<int>(std::ceil(length / Piece)));
+    const int pieces = length > MaxTrackedLength
+                           ? 1
+                           : std::max(1, static_cast<int>(std::ceil(length / TrackedPiece)));
     for (int i = 0; i < pieces; ++i)
-        NoteDrawn(
+        NoteDrawnBox(
             QRectF(from + extent * (double(i) / pieces), from + extent * (double(i + 1) / pieces))
-                .normalized());
-}
-
-// Drawing whose reach is not worked out (text) makes the next draw copy the whole picture back.
-void TSmoothCanvas::NoteDrawnAll() {
-    FShowsKept = false;
-    FDrawnOver.clear();
+                .normalized(),
+            reach);
 }

@@ -1,15 +1,12 @@
 #include "chart/canvas/SmoothCanvas.h"
 
+#include "chart/canvas/PainterStyle.h"
+
 #include <QBrush>
 #include <QColor>
-#include <QFont>
-#include <QGlyphRun>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPolygonF>
-#include <QString>
-#include <QTextLayout>
-#include <QTransform>
 
 #include <algorithm>
 #include <cmath>
@@ -21,154 +18,12 @@ namespace {
 constexpr int StatusGenericError = 1;
 constexpr int StatusOutOfMemory = 3;
 
-constexpr double ImageDpi = 96;
 constexpr int DotsPerMeter = 3780; // 96 dots per inch
-constexpr double MinFontPoints = 0.1;
 // Beyond any screen's ratio; keeps a wrong ratio from asking for an image of gigabytes.
 constexpr double MaxDevicePixelRatio = 8;
 
 int Round(double v) {
     return static_cast<int>(std::nearbyint(v));
-}
-
-// The high byte of a colour lowers its opacity; the rest is 0x00BBGGRR.
-QColor ToQColor(TColor color, std::uint8_t transparency) {
-    const int alpha = std::max(0, static_cast<int>(transparency) - static_cast<int>(color >> 24));
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF), alpha);
-}
-
-Qt::PenStyle DashStyle(const TChartPen& pen) {
-    if (pen.SmallDots)
-        return Qt::DotLine;
-    switch (pen.Style) {
-    case psDash:
-        return Qt::DashLine;
-    case psDot:
-        return Qt::DotLine;
-    case psDashDot:
-        return Qt::DashDotLine;
-    case psDashDotDot:
-        return Qt::DashDotDotLine;
-    default:
-        return Qt::SolidLine;
-    }
-}
-
-Qt::PenCapStyle CapStyle(TPenEndStyle style) {
-    switch (style) {
-    case esSquare:
-        return Qt::SquareCap;
-    case esFlat:
-        return Qt::FlatCap;
-    default:
-        return Qt::RoundCap;
-    }
-}
-
-Qt::PenJoinStyle JoinStyle(TPenJoinStyle style) {
-    switch (style) {
-    case jsBevel:
-        return Qt::BevelJoin;
-    case jsMitter:
-        return Qt::MiterJoin;
-    default:
-        return Qt::RoundJoin;
-    }
-}
-
-Qt::BrushStyle HatchStyle(TBrushStyle style) {
-    switch (style) {
-    case bsHorizontal:
-        return Qt::HorPattern;
-    case bsVertical:
-        return Qt::VerPattern;
-    case bsFDiagonal:
-        return Qt::FDiagPattern;
-    case bsBDiagonal:
-        return Qt::BDiagPattern;
-    case bsCross:
-        return Qt::CrossPattern;
-    case bsDiagCross:
-        return Qt::DiagCrossPattern;
-    default:
-        return Qt::SolidPattern;
-    }
-}
-
-// Paints with the brushes of one fill, bottom first: none for a clear brush, the hatch's
-// background under its lines for a hatched one.
-template <class Fill>
-void PaintFill(const TChartBrush& brush, std::uint8_t transparency, Fill fill) {
-    if (brush.Style == bsClear)
-        return;
-    const QColor color = ToQColor(brush.Color, transparency);
-    if (brush.Style == bsSolid) {
-        fill(QBrush(color));
-        return;
-    }
-    fill(QBrush(ToQColor(brush.BackColor, transparency)));
-    fill(QBrush(color, HatchStyle(brush.Style)));
-}
-
-// The smallest rectangle holding every pixel that is not fully transparent.
-QRect InkBounds(const QImage& image) {
-    int left = image.width();
-    int right = -1;
-    int top = image.height();
-    int bottom = -1;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (row[x] == 0)
-                continue;
-            left = std::min(left, x);
-            right = std::max(right, x);
-            top = std::min(top, y);
-            bottom = std::max(bottom, y);
-        }
-    }
-    return right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
-}
-
-// The picture as rectangles of one colour, or nothing when it takes more than a few: each row's
-// runs of equal pixels, and each run continued by the same run in the rows below it.
-std::vector<QRect> UniformAreas(const QImage& image, std::vector<QRgb>& colors) {
-    constexpr std::size_t MaxAreas = 24;
-    std::vector<QRect> areas;
-    colors.clear();
-    // The areas that end in the row above, by where they start in it.
-    std::vector<std::size_t> open;
-    std::vector<std::size_t> next;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        next.clear();
-        for (int x = 0; x < image.width();) {
-            const QRgb color = row[x];
-            int end = x + 1;
-            while (end < image.width() && row[end] == color)
-                ++end;
-            if (color != 0) {
-                const auto continued = std::find_if(open.begin(), open.end(), [&](std::size_t a) {
-                    return areas[a].left() == x && areas[a].right() == end - 1 &&
-                           colors[a] == color;
-                });
-                if (continued != open.end()) {
-                    areas[*continued].setBottom(y);
-                    next.push_back(*continued);
-                } else {
-                    if (areas.size() == MaxAreas)
-                        return {};
-                    areas.push_back(QRect(x, y, end - x, 1));
-                    colors.push_back(color);
-                    next.push_back(areas.size() - 1);
-                }
-            }
-            x = end;
-        }
-        open.swap(next);
-    }
-    return areas;
 }
 
 // A straight piece of an outline has a direction along an axis and a length.
@@ -187,72 +42,43 @@ bool RightAngled(const std::vector<TPoint>& points) {
     return true;
 }
 
-// Measured texts kept before all are measured anew.
-constexpr std::size_t MaxTextRuns = 4096;
-
-// Pictures are kept of strokes and texts up to this long and of ellipses, pens and fonts up to
-// this size, anywhere not too far from the image for whole pixel coordinates.
-constexpr double MaxSpriteStroke = 4096;
-constexpr std::int64_t MaxSpriteSize = 128;
-constexpr double MaxSpriteCoordinate = 1 << 30;
-
-bool NearTheImage(const QPointF& p) {
-    return std::abs(p.x()) <= MaxSpriteCoordinate && std::abs(p.y()) <= MaxSpriteCoordinate;
+QRectF BoxBetween(int x0, int y0, int x1, int y1) {
+    return QRectF(QPointF(x0, y0), QPointF(x1, y1)).normalized();
 }
-
-QFont LabelFont(const QString& family, int style, double emPixels) {
-    QFont font(family);
-    font.setStyleHint(QFont::SansSerif);
-    font.setBold((style & fsBold) != 0);
-    font.setItalic((style & fsItalic) != 0);
-    font.setHintingPreference(QFont::PreferNoHinting);
-    font.setPixelSize(std::max(1, Round(emPixels)));
-    return font;
-}
-
-// A face's line box in font units: its ascender, its descender and the gap it asks for between
-// lines, as its horizontal header records them. Qt's own figures depend on its version: newer
-// ones take the Windows clipping heights and drop the line gap, which would make a label line
-// of Liberation Sans a pixel lower and move the axes. A face without that header keeps Qt's.
-struct TLineMetrics {
-    double Ascent = 0;
-    double Descent = 0;
-    double Gap = 0;
-};
-
-TLineMetrics LineMetrics(const QRawFont& unit) {
-    const QByteArray hhea = unit.fontTable("hhea");
-    const auto field = [&](int offset) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(hhea.constData() + offset);
-        return static_cast<std::int16_t>((bytes[0] << 8) | bytes[1]);
-    };
-    if (hhea.size() >= 10 && field(4) > 0) {
-        const double ascender = field(4);
-        const double descender = -static_cast<double>(field(6));
-        const double gap = std::max<double>(0, field(8));
-        return {ascender, descender, gap};
-    }
-    return {unit.ascent(), unit.descent(), unit.leading()};
-}
-
-// Characters that separate digit groups or decimals in some locale, and what may be drawn in
-// their place, nearest first, when no installed face has a glyph for them.
-const std::map<char32_t, std::vector<char32_t>> SeparatorEquivalents{
-    {U'\u202F', {U'\u2009', U' '}}, // narrow no-break space (French)
-    {U'\u00A0', {U' '}},            // no-break space
-    {U'\u2007', {U' '}},            // figure space
-    {U'\u2009', {U' '}},            // thin space
-    {U'\u200A', {U' '}},            // hair space
-    {U'\u2019', {U'\''}},           // right single quotation mark (Swiss German)
-    {U'\u066C', {U','}},            // Arabic thousands separator
-    {U'\u066B', {U','}},            // Arabic decimal separator
-};
 
 } // namespace
 
 TSmoothCanvas::TSmoothCanvas() = default;
 
 TSmoothCanvas::~TSmoothCanvas() = default;
+
+bool TSmoothCanvas::Paints(const TDrawCall& call, double reach) {
+    if (!FPainter)
+        return false;
+    if (FBackdrop.Collecting()) {
+        FBackdrop.Collect(call, *this);
+        return false;
+    }
+    const std::optional<QRgb> plain = PlainColorAfter(call);
+    if (plain && plain == FPlainColor)
+        return false;
+    FBackdrop.NoteDrawn(call, reach);
+    if (UsesPen(call.Kind) && PenDraws())
+        PreparePen();
+    FPlainColor = plain;
+    return true;
+}
+
+// The panel paints the whole image in its colour twice, first as the parent's background and
+// then as its own face: the second time changes nothing and is left out.
+std::optional<QRgb> TSmoothCanvas::PlainColorAfter(const TDrawCall& call) const {
+    const bool fillOnly =
+        call.Kind == TDrawKind::FillRect || (call.Kind == TDrawKind::Rectangle && !PenDraws());
+    if (!fillOnly || FPainter->hasClipping() ||
+        !FillsTheWholeImage(call, FPen, FBrush, FTransparency, FBitmap.deviceIndependentSize()))
+        return std::nullopt;
+    return ToQColor(FBrush.Color, FTransparency).rgba();
+}
 
 void TSmoothCanvas::LineTo(int x, int y) {
     Line(FX, FY, x, y);
@@ -261,34 +87,16 @@ void TSmoothCanvas::LineTo(int x, int y) {
 void TSmoothCanvas::Line(int x0, int y0, int x1, int y1) {
     FX = x1;
     FY = y1;
-    if (!FPainter || !PenDraws())
+    if (!PenDraws() ||
+        !Paints(TDrawCall{TDrawKind::Line, {x0, y0}, {x1, y1}, {}, {}}, PenReach(FPen.Width)))
         return;
-    if (Collecting()) {
-        Collect(TBackdropOp::Line, x0, y0, x1, y1);
-        return;
-    }
-    NoteDrawnLine(QPointF(x0, y0), QPointF(x1, y1));
-    PreparePen();
     StrokeSegment(QPointF(x0, y0), QPointF(x1, y1), FGPPen.capStyle());
 }
 
 void TSmoothCanvas::Polyline(const std::vector<TPoint>& points) {
-    if (!FPainter || !PenDraws() || points.size() < 2)
+    if (!PenDraws() || points.size() < 2 ||
+        !Paints(TDrawCall{TDrawKind::Polyline, {}, {}, points, {}}, PenReach(FPen.Width)))
         return;
-    if (Collecting()) {
-        Collect(TBackdropOp::Polyline).Points = points;
-        return;
-    }
-    if (FShowsKept) {
-        const auto [minX, maxX] =
-            std::minmax_element(points.begin(), points.end(),
-                                [](const TPoint& a, const TPoint& b) { return a.X < b.X; });
-        const auto [minY, maxY] =
-            std::minmax_element(points.begin(), points.end(),
-                                [](const TPoint& a, const TPoint& b) { return a.Y < b.Y; });
-        NoteDrawn(QRectF(QPointF(minX->X, minY->Y), QPointF(maxX->X, maxY->Y)));
-    }
-    PreparePen();
     if (ThinSolidPen() && RightAngled(points)) {
         StrokePieces(points, false);
         return;
@@ -297,35 +105,23 @@ void TSmoothCanvas::Polyline(const std::vector<TPoint>& points) {
     polygon.reserve(static_cast<qsizetype>(points.size()));
     for (const TPoint& p : points)
         polygon.append(QPointF(p.X, p.Y));
-    FPlainColor.reset();
     FPainter->drawPolyline(polygon);
 }
 
 void TSmoothCanvas::FillRect(int left, int top, int right, int bottom) {
-    if (!FPainter || right <= left || bottom <= top)
+    if (right <= left || bottom <= top ||
+        !Paints(TDrawCall{TDrawKind::FillRect, {left, top}, {right, bottom}, {}, {}}, FillReach))
         return;
-    if (Collecting()) {
-        Collect(TBackdropOp::FillRect, left, top, right, bottom);
-        return;
-    }
-    NoteDrawn(QRectF(QPointF(left, top), QPointF(right, bottom)));
     FillBox(QRectF(left, top, right - left, bottom - top));
 }
 
 void TSmoothCanvas::Rectangle(int x0, int y0, int x1, int y1) {
-    if (!FPainter)
-        return;
-    if (Collecting()) {
-        Collect(TBackdropOp::Rectangle, x0, y0, x1, y1);
-        return;
-    }
-    NoteDrawn(QRectF(QPointF(x0, y0), QPointF(x1, y1)).normalized());
-    const QRectF box(QPointF(std::min(x0, x1), std::min(y0, y1)),
-                     QPointF(std::max(x0, x1), std::max(y0, y1)));
     const bool outline = PenDraws();
-    // The stroke's smoothing applies to the fill as well, so the pen is prepared first.
-    if (outline)
-        PreparePen();
+    if (!Paints(TDrawCall{TDrawKind::Rectangle, {x0, y0}, {x1, y1}, {}, {}},
+                outline ? PenReach(FPen.Width) : FillReach))
+        return;
+    // The stroke's smoothing applies to the fill as well: the pen is prepared by now.
+    const QRectF box = BoxBetween(x0, y0, x1, y1);
     FillBox(FillBoxInside(box));
     if (!outline)
         return;
@@ -333,85 +129,82 @@ void TSmoothCanvas::Rectangle(int x0, int y0, int x1, int y1) {
     const int t = std::min(y0, y1);
     const int r = std::max(x0, x1);
     const int b = std::max(y0, y1);
-    if (ThinSolidPen() && l < r && t < b) {
+    if (ThinSolidPen() && l < r && t < b)
         StrokePieces({{l, t}, {r, t}, {r, b}, {l, b}, {l, t}}, true);
-    } else {
-        FPlainColor.reset();
+    else
         FPainter->drawRect(box);
-    }
 }
 
 void TSmoothCanvas::Ellipse(int x1, int y1, int x2, int y2) {
-    if (!FPainter)
-        return;
-    if (Collecting()) {
-        Collect(TBackdropOp::Ellipse, x1, y1, x2, y2);
-        return;
-    }
-    NoteDrawn(QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized());
-    const QRectF box = QRectF(QPointF(x1, y1), QPointF(x2, y2)).normalized();
     const bool outline = PenDraws();
-    if (outline)
-        PreparePen();
-    const bool hatched = FBrush.Style != bsSolid && FBrush.Style != bsClear;
-    const std::int64_t width = std::abs(std::int64_t{x2} - x1);
-    const std::int64_t height = std::abs(std::int64_t{y2} - y1);
-    const std::int64_t margin = 2 * std::int64_t{std::max(0, FPen.Width)} + 2;
-    // A hatch is laid out from the image's corner, so a hatched ellipse is not a picture that
-    // can be moved.
-    if (hatched || width == 0 || height == 0 || width + 2 * margin > MaxSpriteSize ||
-        height + 2 * margin > MaxSpriteSize || !NearTheImage(box.topLeft())) {
-        QPainterPath path;
-        path.addEllipse(FillBoxInside(box));
-        FillPath(path);
-        if (outline)
-            FPainter->drawEllipse(box);
+    if (!Paints(TDrawCall{TDrawKind::Ellipse, {x1, y1}, {x2, y2}, {}, {}},
+                outline ? PenReach(FPen.Width) : FillReach))
         return;
-    }
+    const QRectF box = BoxBetween(x1, y1, x2, y2);
+    if (StampableEllipse(box))
+        StampEllipse(box, outline);
+    else
+        PaintEllipse(box, outline);
+}
+
+// A hatch is laid out from the image's corner, so a hatched ellipse is not a picture that can
+// be moved.
+bool TSmoothCanvas::StampableEllipse(const QRectF& box) const {
+    const bool hatched = FBrush.Style != bsSolid && FBrush.Style != bsClear;
+    const int margin = PenReach(FPen.Width);
+    return !hatched && !box.isEmpty() && box.width() + 2 * margin <= MaxStampSize &&
+           box.height() + 2 * margin <= MaxStampSize && NearTheImage(box.topLeft());
+}
+
+void TSmoothCanvas::PaintEllipse(const QRectF& box, bool outline) {
+    QPainterPath path;
+    path.addEllipse(FillBoxInside(box));
+    PaintFill(FBrush, FTransparency, [&](const QBrush& brush) { FPainter->fillPath(path, brush); });
+    if (outline)
+        FPainter->drawEllipse(box);
+}
+
+void TSmoothCanvas::StampEllipse(const QRectF& box, bool outline) {
     const bool smooth = FPainter->testRenderHint(QPainter::Antialiasing);
-    const int w = static_cast<int>(width);
-    const int h = static_cast<int>(height);
-    const TDevicePlace place = PlaceOf(box.topLeft());
-    TEllipseKey key{place.Phase.x(),
-                    place.Phase.y(),
-                    w,
-                    h,
-                    FBrush.Style == bsSolid,
-                    ToQColor(FBrush.Color, FTransparency).rgba(),
-                    outline,
-                    outline ? FGPPen.color().rgba() : 0,
-                    outline ? FPen.Width : 0,
-                    outline ? static_cast<int>(FGPPen.style()) : 0,
-                    outline ? static_cast<int>(FGPPen.capStyle()) : 0,
-                    smooth};
-    const TSprite* sprite = FEllipses.Find(key);
-    if (!sprite) {
-        const double m = static_cast<double>(margin);
+    const int w = static_cast<int>(box.width());
+    const int h = static_cast<int>(box.height());
+    const TDevicePlace place = PlaceOf(box.topLeft(), FRatio);
+    const TEllipseKey key{place.Phase.x(),
+                          place.Phase.y(),
+                          w,
+                          h,
+                          FBrush.Style == bsSolid,
+                          ToQColor(FBrush.Color, FTransparency).rgba(),
+                          outline,
+                          outline ? FGPPen.color().rgba() : 0,
+                          outline ? FPen.Width : 0,
+                          outline ? static_cast<int>(FGPPen.style()) : 0,
+                          outline ? static_cast<int>(FGPPen.capStyle()) : 0,
+                          smooth};
+    const TStamp* stamp = FEllipseStamps.Find(key);
+    if (!stamp) {
+        const double m = PenReach(FPen.Width);
         const QRectF area(-m, -m, w + 2 * m, h + 2 * m);
         const QRectF inside = FillBoxInside(QRectF(0, 0, w, h));
-        sprite = &FEllipses.Add(
-            key,
-            Render(area, place.Phase, smooth, false, [&](QPainter& painter, const QPointF& origin) {
-                QPainterPath path;
-                path.addEllipse(inside.translated(origin));
-                PaintFill(FBrush, FTransparency,
-                          [&](const QBrush& brush) { painter.fillPath(path, brush); });
-                if (!outline)
-                    return;
-                painter.setPen(FGPPen);
-                painter.drawEllipse(QRectF(origin, QSizeF(w, h)));
-            }));
+        const auto paint = [&](QPainter& painter, const QPointF& origin) {
+            QPainterPath path;
+            path.addEllipse(inside.translated(origin));
+            PaintFill(FBrush, FTransparency,
+                      [&](const QBrush& brush) { painter.fillPath(path, brush); });
+            if (!outline)
+                return;
+            painter.setPen(FGPPen);
+            painter.drawEllipse(QRectF(origin, QSizeF(w, h)));
+        };
+        stamp =
+            &FEllipseStamps.Add(key, MakeStamp(area, place.Phase, FRatio, smooth, false, paint));
     }
-    Blit(*sprite, place.Pixel);
+    PutStamp(StampTarget(), *stamp, place.Pixel);
 }
 
 void TSmoothCanvas::PreparePen() {
     if (FPenStale) {
-        FGPPen = QPen(ToQColor(FPen.Color, FTransparency));
-        FGPPen.setWidthF(std::max(0, FPen.Width));
-        FGPPen.setStyle(DashStyle(FPen));
-        FGPPen.setCapStyle(CapStyle(FPen.EndStyle));
-        FGPPen.setJoinStyle(JoinStyle(FPen.JoinStyle));
+        FGPPen = PainterPen(FPen, FTransparency);
         FPenStale = false;
         ++FPenBuilds;
     }
@@ -431,37 +224,41 @@ bool TSmoothCanvas::ThinSolidPen() const {
     return FPen.Width == 1 && FGPPen.style() == Qt::SolidLine;
 }
 
+QPen TSmoothCanvas::PenWithCap(Qt::PenCapStyle cap) const {
+    QPen pen = FGPPen;
+    if (pen.capStyle() != cap)
+        pen.setCapStyle(cap);
+    return pen;
+}
+
 // A stroke between two points on the half-pixel grid. Smooth horizontal and vertical strokes
-// (grid lines, ticks, axis lines, frames) are painted once as a picture and copied from then
-// on; the painter's clip applies to the copy as it would to the stroke. Slanted strokes, which
-// the series draws anew whenever a point moves, go to the painter.
+// (grid lines, ticks, axis lines, frames) are stamped; the painter's clip applies to a stamp as
+// it would to the stroke. Slanted strokes, which the series draws anew whenever a point moves,
+// go to the painter.
 void TSmoothCanvas::StrokeSegment(const QPointF& from, const QPointF& to, Qt::PenCapStyle cap) {
-    auto pen = [&] {
-        QPen p = FGPPen;
-        if (p.capStyle() != cap)
-            p.setCapStyle(cap);
-        return p;
-    };
-    const double dx = std::abs(to.x() - from.x());
-    const double dy = std::abs(to.y() - from.y());
-    if (FPen.Width < 1 || (dx != 0 && dy != 0) || std::max(dx, dy) > MaxSpriteStroke ||
-        FPen.Width > MaxSpriteSize || !NearTheImage(from)) {
-        FPlainColor.reset();
-        if (FRatio != 1 && cap == Qt::RoundCap && FPen.Width >= 1 &&
-            FGPPen.style() == Qt::SolidLine && FGPPen.color().alpha() == 255) {
-            StrokeWithRoundEnds(from, to);
-            return;
-        }
-        FPainter->setPen(pen());
-        FPainter->drawLine(from, to);
+    if (StampableStroke(from, to)) {
+        StampStroke(from, to, cap);
         return;
     }
-    const TDevicePlace place = PlaceOf(from);
+    if (FRatio != 1 && cap == Qt::RoundCap && FPen.Width >= 1 && FGPPen.style() == Qt::SolidLine &&
+        FGPPen.color().alpha() == 255) {
+        StrokeWithRoundEnds(from, to);
+        return;
+    }
+    FPainter->setPen(PenWithCap(cap));
+    FPainter->drawLine(from, to);
+}
+
+bool TSmoothCanvas::StampableStroke(const QPointF& from, const QPointF& to) const {
+    const double dx = std::abs(to.x() - from.x());
+    const double dy = std::abs(to.y() - from.y());
+    return FPen.Width >= 1 && (dx == 0 || dy == 0) && std::max(dx, dy) <= MaxStampedLength &&
+           FPen.Width <= MaxStampSize && NearTheImage(from);
+}
+
+void TSmoothCanvas::StampStroke(const QPointF& from, const QPointF& to, Qt::PenCapStyle cap) {
+    const TDevicePlace place = PlaceOf(from, FRatio);
     const QPointF extent = to - from;
-    const double margin = 2 * FPen.Width + 2;
-    const QRectF area(
-        QPointF(std::min(0.0, extent.x()) - margin, std::min(0.0, extent.y()) - margin),
-        QPointF(std::max(0.0, extent.x()) + margin, std::max(0.0, extent.y()) + margin));
     const TStrokeKey key{place.Phase.x(),
                          place.Phase.y(),
                          extent.x(),
@@ -471,15 +268,20 @@ void TSmoothCanvas::StrokeSegment(const QPointF& from, const QPointF& to, Qt::Pe
                          static_cast<int>(FGPPen.style()),
                          static_cast<int>(cap),
                          static_cast<int>(FGPPen.joinStyle())};
-    const TSprite* sprite = FStrokes.Find(key);
-    if (!sprite) {
-        sprite = &FStrokes.Add(key, Render(area, place.Phase, true, false,
-                                           [&](QPainter& painter, const QPointF& origin) {
-                                               painter.setPen(pen());
-                                               painter.drawLine(origin, origin + extent);
-                                           }));
+    const TStamp* stamp = FStrokeStamps.Find(key);
+    if (!stamp) {
+        const double margin = PenReach(FPen.Width);
+        const QRectF area(
+            QPointF(std::min(0.0, extent.x()) - margin, std::min(0.0, extent.y()) - margin),
+            QPointF(std::max(0.0, extent.x()) + margin, std::max(0.0, extent.y()) + margin));
+        const QPen pen = PenWithCap(cap);
+        const auto paint = [&](QPainter& painter, const QPointF& origin) {
+            painter.setPen(pen);
+            painter.drawLine(origin, origin + extent);
+        };
+        stamp = &FStrokeStamps.Add(key, MakeStamp(area, place.Phase, FRatio, true, false, paint));
     }
-    Blit(*sprite, place.Pixel);
+    PutStamp(StampTarget(), *stamp, place.Pixel);
 }
 
 // On a screen of more than one device pixel per pixel a smooth pen is wider than a device pixel,
@@ -520,116 +322,12 @@ void TSmoothCanvas::StrokePieces(const std::vector<TPoint>& points, bool closed)
     }
 }
 
-TSmoothCanvas::TDevicePlace TSmoothCanvas::PlaceOf(const QPointF& point) const {
-    const QPointF device = point * FRatio;
-    const QPoint pixel(static_cast<int>(std::floor(device.x())),
-                       static_cast<int>(std::floor(device.y())));
-    return TDevicePlace{pixel, device - pixel};
-}
-
-// A picture is copied pixel for pixel onto the image's device pixels.
-void TSmoothCanvas::Blit(const TSprite& sprite, const QPoint& devicePixel) {
-    if (sprite.Image.isNull())
-        return;
-    FPlainColor.reset();
-    // At a whole ratio a copy lands pixel for pixel, so it can be blended by hand where no clip
-    // cuts it.
-    if (!sprite.Fills.empty() && !FPainter->hasClipping() && FRatio == std::floor(FRatio)) {
-        BlendFills(sprite, devicePixel);
-        return;
-    }
-    if (FRatio == 1) {
-        FPainter->drawImage(devicePixel + sprite.Offset, sprite.Image);
-        return;
-    }
-    FPainter->setWorldTransform(QTransform::fromScale(1 / FRatio, 1 / FRatio));
-    FPainter->drawImage(devicePixel + sprite.Offset, sprite.Image);
-    FPainter->setWorldTransform(QTransform());
-}
-
-// Source over, on premultiplied pixels, rounded as the painter rounds when it copies a picture.
-void TSmoothCanvas::BlendFills(const TSprite& sprite, const QPoint& devicePixel) {
-    const QRect image = FBitmap.rect();
-    uchar* bits = FImagePixels;
-    const qsizetype line = FBitmap.bytesPerLine();
-    for (const TSprite::TFill& fill : sprite.Fills) {
-        const QRect area = fill.Area.translated(devicePixel + sprite.Offset).intersected(image);
-        if (area.isEmpty())
-            continue;
-        const QRgb color = fill.Color;
-        const std::uint32_t remaining = 255 - qAlpha(color);
-        for (int y = area.top(); y <= area.bottom(); ++y) {
-            auto* row = reinterpret_cast<QRgb*>(bits + y * line) + area.left();
-            const int width = area.width();
-            if (remaining == 0) {
-                std::fill(row, row + width, color);
-                continue;
-            }
-            for (int x = 0; x < width; ++x) {
-                const std::uint32_t d = row[x];
-                std::uint32_t rb = (d & 0xFF00FF) * remaining;
-                rb = ((rb + ((rb >> 8) & 0xFF00FF) + 0x800080) >> 8) & 0xFF00FF;
-                std::uint32_t ag = ((d >> 8) & 0xFF00FF) * remaining;
-                ag = (ag + ((ag >> 8) & 0xFF00FF) + 0x800080) & 0xFF00FF00;
-                row[x] = color + (rb | ag);
-            }
-        }
-    }
-}
-
-TSmoothCanvas::TSprite
-TSmoothCanvas::Render(const QRectF& area, const QPointF& phase, bool smooth, bool smoothText,
-                      const std::function<void(QPainter&, const QPointF&)>& paint) const {
-    auto low = [&](double p, double v) { return static_cast<int>(std::floor(p + v * FRatio)); };
-    auto high = [&](double p, double v) { return static_cast<int>(std::ceil(p + v * FRatio)); };
-    const QRect device(QPoint(low(phase.x(), area.left()), low(phase.y(), area.top())),
-                       QPoint(high(phase.x(), area.right()), high(phase.y(), area.bottom())));
-    QImage image(device.size(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing, smooth);
-        painter.setRenderHint(QPainter::TextAntialiasing, smoothText);
-        const QPointF anchor = phase - QPointF(device.topLeft());
-        if (FRatio == 1) {
-            paint(painter, anchor);
-        } else {
-            painter.translate(anchor);
-            painter.scale(FRatio, FRatio);
-            paint(painter, QPointF());
-        }
-    }
-    const QRect ink = InkBounds(image);
-    if (ink.isEmpty())
-        return TSprite{};
-    TSprite sprite{image.copy(ink), device.topLeft() + ink.topLeft(), {}};
-    std::vector<QRgb> colors;
-    const std::vector<QRect> areas = UniformAreas(sprite.Image, colors);
-    for (std::size_t i = 0; i < areas.size(); ++i)
-        sprite.Fills.push_back(TSprite::TFill{areas[i], colors[i]});
-    return sprite;
-}
-
-void TSmoothCanvas::FillPath(const QPainterPath& path) {
-    FPlainColor.reset();
-    PaintFill(FBrush, FTransparency, [&](const QBrush& brush) { FPainter->fillPath(path, brush); });
-}
-
-// The panel paints the whole image in its colour twice, first as the parent's background and
-// then as its own face: painting the whole image in the one opaque colour it already has changes
-// nothing and is left out.
+// A whole-image fill in one opaque colour is the panel's face, painted in that colour as such.
 void TSmoothCanvas::FillBox(const QRectF& box) {
-    if (FBrush.Style == bsSolid && !FPainter->hasClipping() &&
-        box.contains(QRectF(QPointF(), FBitmap.deviceIndependentSize()))) {
-        const QColor color = ToQColor(FBrush.Color, FTransparency);
-        if (color.alpha() == 255) {
-            if (FPlainColor != color.rgba())
-                FPainter->fillRect(box, color);
-            FPlainColor = color.rgba();
-            return;
-        }
+    if (FPlainColor) {
+        FPainter->fillRect(box, QColor::fromRgba(*FPlainColor));
+        return;
     }
-    FPlainColor.reset();
     PaintFill(FBrush, FTransparency, [&](const QBrush& brush) { FPainter->fillRect(box, brush); });
 }
 
@@ -651,181 +349,14 @@ void TSmoothCanvas::ApplyTextQuality() {
     FPainter->setRenderHint(QPainter::TextAntialiasing, FFont.Quality != fqNormal);
 }
 
-double TSmoothCanvas::EmPixels() const {
-    return std::max(FFont.Size, MinFontPoints) * ImageDpi / 72;
-}
-
-void TSmoothCanvas::PrepareFont() {
-    if (IOldFont && IOldFont->Name == FFont.Name && IOldFont->Size == FFont.Size &&
-        IOldFont->Style == FFont.Style)
-        return;
-    const TFontKey key{FFont.Name, FFont.Size, FFont.Style};
-    TFontFaces& font = FFonts[key];
-    if (font.Faces.empty()) {
-        const double em = EmPixels();
-        QRawFont raw =
-            QRawFont::fromFont(LabelFont(QString::fromStdString(FFont.Name), FFont.Style, em));
-        if (!raw.isValid())
-            raw = QRawFont::fromFont(LabelFont(QStringLiteral("Sans Serif"), FFont.Style, em));
-        font.Faces.push_back(MakeFace(raw, em));
-        ++FFontBuilds;
-    }
-    const QRawFont& unit = font.Faces.front().Unit;
-    FAscent = 0;
-    FLineHeight = 0;
-    if (unit.isValid()) {
-        const double em = EmPixels();
-        const TLineMetrics line = LineMetrics(unit);
-        FAscent = line.Ascent * em / unit.unitsPerEm();
-        FLineHeight = (line.Ascent + line.Descent + line.Gap) * em / unit.unitsPerEm();
-    }
-    IOldFont = key;
-    FFontFaces = &font;
-}
-
-TSmoothCanvas::TFace TSmoothCanvas::MakeFace(const QRawFont& raw, double emPixels) {
-    TFace face{raw, raw};
-    if (raw.isValid()) {
-        face.Unit.setPixelSize(raw.unitsPerEm());
-        face.Drawing.setPixelSize(emPixels);
-    }
-    return face;
-}
-
-double TSmoothCanvas::LineHeight() {
-    PrepareFont();
-    return FLineHeight;
-}
-
-// The chart measures the same few labels in the same font over and over: each text is laid
-// out once per font.
-const TSmoothCanvas::TTextRun& TSmoothCanvas::Run(const std::string& text) {
-    PrepareFont();
-    auto& runs = FFontFaces->Runs;
-    const auto found = runs.find(text);
-    if (found != runs.end())
-        return found->second;
-    if (FRunCount >= MaxTextRuns) {
-        for (auto& [key, font] : FFonts)
-            font.Runs.clear();
-        FRunCount = 0;
-    }
-    ++FRunCount;
-    TTextRun run = MeasureRun(text);
-    return runs.emplace(text, std::move(run)).first->second;
-}
-
-// Advances are read from each face at one pixel per font unit, where they are whole numbers,
-// and scaled to the font's size, so widths do not depend on how the renderer rounds glyphs.
-// A text is measured with the glyphs it is drawn with, stand-ins included.
-TSmoothCanvas::TTextRun TSmoothCanvas::MeasureRun(const std::string& text) {
-    TTextRun run;
-    if (!FFontFaces->Faces.front().Unit.isValid() || text.empty())
-        return run;
-    const double em = EmPixels();
-    double pen = 0;
-    double trimmed = 0;
-    QString pieceText;
-    std::size_t pieceFace = 0;
-    auto flush = [&] {
-        if (pieceText.isEmpty())
-            return;
-        const QRawFont& unit = FFontFaces->Faces[pieceFace].Unit;
-        const double scale = em / unit.unitsPerEm();
-        TTextRun::TPiece piece{pieceFace, unit.glyphIndexesForString(pieceText), {}};
-        const QList<QPointF> advances = unit.advancesForGlyphIndexes(piece.Glyphs);
-        const QList<uint> characters = pieceText.toUcs4();
-        for (qsizetype i = 0; i < advances.size(); ++i) {
-            piece.Positions.append(QPointF(pen, 0));
-            pen += advances[i].x() * scale;
-            if (i >= characters.size() || !QChar::isSpace(characters[i]))
-                trimmed = pen;
-        }
-        run.Pieces.push_back(std::move(piece));
-        pieceText.clear();
-    };
-    for (const uint character : QString::fromStdString(text).toUcs4()) {
-        const TStandIn standIn = StandInFor(character);
-        if (standIn.Face != pieceFace)
-            flush();
-        pieceFace = standIn.Face;
-        const char32_t drawn = standIn.Character;
-        pieceText.append(QString::fromUcs4(&drawn, 1));
-    }
-    flush();
-    run.TrimmedWidth = trimmed;
-    return run;
-}
-
-// The font's own face serves what it has glyphs for; for anything else another installed face
-// that has the character, or else an equivalent character, is looked for once.
-TSmoothCanvas::TStandIn TSmoothCanvas::StandInFor(char32_t character) {
-    const QRawFont& own = FFontFaces->Faces.front().Unit;
-    if (own.supportsCharacter(character))
-        return TStandIn{0, character};
-    auto& standIns = FFontFaces->StandIns;
-    const auto known = standIns.find(character);
-    if (known != standIns.end())
-        return known->second;
-    std::vector<char32_t> candidates{character};
-    const auto equivalents = SeparatorEquivalents.find(character);
-    if (equivalents != SeparatorEquivalents.end())
-        candidates.insert(candidates.end(), equivalents->second.begin(), equivalents->second.end());
-    TStandIn found{0, character};
-    for (const char32_t candidate : candidates) {
-        if (own.supportsCharacter(candidate)) {
-            found = TStandIn{0, candidate};
-            break;
-        }
-        if (const std::optional<std::size_t> face = FallbackFace(candidate)) {
-            found = TStandIn{*face, candidate};
-            break;
-        }
-    }
-    standIns.emplace(character, found);
-    return found;
-}
-
-// The face the platform's font matching picks for a character that the font's own face lacks.
-std::optional<std::size_t> TSmoothCanvas::FallbackFace(char32_t character) {
-    const double em = EmPixels();
-    QTextLayout layout(QString::fromUcs4(&character, 1),
-                       LabelFont(QString::fromStdString(FFont.Name), FFont.Style, em));
-    layout.beginLayout();
-    layout.createLine();
-    layout.endLayout();
-    for (const QGlyphRun& glyphs : layout.glyphRuns()) {
-        const QRawFont raw = glyphs.rawFont();
-        if (!raw.isValid() || !raw.supportsCharacter(character))
-            continue;
-        std::vector<TFace>& faces = FFontFaces->Faces;
-        for (std::size_t i = 1; i < faces.size(); ++i) {
-            if (faces[i].Unit.familyName() == raw.familyName() &&
-                faces[i].Unit.styleName() == raw.styleName())
-                return i;
-        }
-        faces.push_back(MakeFace(raw, em));
-        return faces.size() - 1;
-    }
-    return std::nullopt;
+TLabelText& TSmoothCanvas::Labels() {
+    FLabels.Select(FFont);
+    return FLabels;
 }
 
 QList<QGlyphRun> TSmoothCanvas::GlyphRuns(const std::string& text) {
-    return GlyphRuns(Run(text));
-}
-
-QList<QGlyphRun> TSmoothCanvas::GlyphRuns(const TTextRun& run) const {
-    QList<QGlyphRun> runs;
-    for (const TTextRun::TPiece& piece : run.Pieces) {
-        QGlyphRun glyphs;
-        glyphs.setRawFont(FFontFaces->Faces[piece.Face].Drawing);
-        glyphs.setGlyphIndexes(piece.Glyphs);
-        glyphs.setPositions(piece.Positions);
-        glyphs.setUnderline((FFont.Style & fsUnderline) != 0);
-        glyphs.setStrikeOut((FFont.Style & fsStrikeOut) != 0);
-        runs.append(glyphs);
-    }
-    return runs;
+    TLabelText& labels = Labels();
+    return labels.GlyphRuns(labels.Run(text));
 }
 
 // Trailing blanks are not measured, so a text of blanks alone is as wide as the layout's
@@ -833,8 +364,8 @@ QList<QGlyphRun> TSmoothCanvas::GlyphRuns(const TTextRun& run) const {
 TFloatSize TSmoothCanvas::TextSize(const std::string& text) {
     if (text.empty())
         return TFloatSize{};
-    const double width = Run(text).TrimmedWidth;
-    return TFloatSize{width + 2 * Padding(), LineHeight()};
+    TLabelText& labels = Labels();
+    return TFloatSize{labels.Run(text).TrimmedWidth + 2 * labels.Padding(), labels.LineHeight()};
 }
 
 int TSmoothCanvas::TextWidth(const std::string& text) {
@@ -850,7 +381,7 @@ int TSmoothCanvas::RoundTextHeight(double layoutHeight) {
 }
 
 double TSmoothCanvas::TypographicWidth(const std::string& text) {
-    return Run(text).TrimmedWidth;
+    return Labels().Run(text).TrimmedWidth;
 }
 
 QPointF TSmoothCanvas::AlignedAnchor(int x, int y, const std::string& text) {
@@ -868,63 +399,65 @@ QPointF TSmoothCanvas::AlignedAnchor(int x, int y, const std::string& text) {
     }
 }
 
+// After the text, the brush is the font's, whether the text was painted now or not.
 void TSmoothCanvas::TextOut(int x, int y, const std::string& text) {
-    if (Collecting()) {
-        Collect(TBackdropOp::TextOut, x, y).Text = text;
+    if (!Paints(TDrawCall{TDrawKind::TextOut, {x, y}, {}, {}, text}, 0)) {
         TakeFontBrush();
         return;
     }
-    if (FPainter)
-        NoteDrawnAll();
     const QPointF anchor = AlignedAnchor(x, y, text);
-    if (FBackMode != cbmTransparent) {
-        const TFloatSize size = TextSize(text);
-        FillRect(Round(anchor.x()), Round(anchor.y()), Round(anchor.x() + size.Width),
-                 Round(anchor.y() + size.Height));
-    }
+    if (FBackMode != cbmTransparent)
+        FillTextBox(anchor, text);
     TakeFontBrush();
-    if (FPainter)
-        DrawText(anchor, text);
+    DrawText(anchor, text);
+}
+
+// A text's background: its layout box, in whole pixels, with the current brush.
+void TSmoothCanvas::FillTextBox(const QPointF& anchor, const std::string& text) {
+    const TFloatSize size = TextSize(text);
+    FillRect(Round(anchor.x()), Round(anchor.y()), Round(anchor.x() + size.Width),
+             Round(anchor.y() + size.Height));
 }
 
 // The layout box's top-left corner is the anchor; the glyphs start after the box's left
-// padding, on a baseline one ascent below the top. A label is painted once as a picture for
-// each position of its origin inside a device pixel, and copied from then on.
+// padding, on a baseline one ascent below the top. A label is stamped: it is painted once for
+// each position of its origin inside a device pixel.
 void TSmoothCanvas::DrawText(const QPointF& anchor, const std::string& text) {
-    const TTextRun& run = Run(text);
-    if (run.Pieces.empty() || !FFontFaces->Faces.front().Drawing.isValid())
+    TLabelText& labels = Labels();
+    const TTextRun& run = labels.Run(text);
+    if (run.Pieces.empty() || !labels.Drawable())
         return;
-    const QPointF origin(anchor.x() + Padding(), anchor.y() + FAscent);
+    const QPointF origin(anchor.x() + labels.Padding(), anchor.y() + labels.Ascent());
     const QColor color = ToQColor(FFont.Color, FTransparency);
-    const double em = std::ceil(EmPixels());
-    if (em > MaxSpriteSize || run.TrimmedWidth > MaxSpriteStroke || !NearTheImage(origin)) {
-        FPlainColor.reset();
+    const double em = std::ceil(labels.EmPixels());
+    if (em > MaxStampSize || run.TrimmedWidth > MaxStampedLength || !NearTheImage(origin)) {
         FPainter->setPen(QPen(color));
-        for (const QGlyphRun& glyphs : GlyphRuns(run))
+        for (const QGlyphRun& glyphs : labels.GlyphRuns(run))
             FPainter->drawGlyphRun(origin, glyphs);
         return;
     }
-    const TDevicePlace place = PlaceOf(origin);
-    const TTextKey key{*IOldFont,
+    const TDevicePlace place = PlaceOf(origin, FRatio);
+    const TTextKey key{labels.Font(),
                        color.rgba(),
                        FPainter->testRenderHint(QPainter::Antialiasing),
                        FPainter->testRenderHint(QPainter::TextAntialiasing),
                        place.Phase.x(),
                        place.Phase.y(),
                        text};
-    const TSprite* sprite = FTexts.Find(key);
-    if (!sprite) {
+    const TStamp* stamp = FTextStamps.Find(key);
+    if (!stamp) {
         const double m = em + 2;
         const QRectF area(QPointF(-m, -2 * m), QPointF(std::ceil(run.TrimmedWidth) + m, m));
-        const QList<QGlyphRun> runs = GlyphRuns(run);
-        sprite = &FTexts.Add(key, Render(area, place.Phase, key.Smooth, key.SmoothText,
-                                         [&](QPainter& painter, const QPointF& at) {
-                                             painter.setPen(QPen(color));
-                                             for (const QGlyphRun& glyphs : runs)
-                                                 painter.drawGlyphRun(at, glyphs);
-                                         }));
+        const QList<QGlyphRun> runs = labels.GlyphRuns(run);
+        const auto paint = [&](QPainter& painter, const QPointF& at) {
+            painter.setPen(QPen(color));
+            for (const QGlyphRun& glyphs : runs)
+                painter.drawGlyphRun(at, glyphs);
+        };
+        stamp = &FTextStamps.Add(
+            key, MakeStamp(area, place.Phase, FRatio, key.Smooth, key.SmoothText, paint));
     }
-    Blit(*sprite, place.Pixel);
+    PutStamp(StampTarget(), *stamp, place.Pixel);
 }
 
 // The clip is widened by one pixel row above and below the rectangle, not at the sides.
@@ -958,6 +491,95 @@ void TSmoothCanvas::UnClipRectangle() {
         FPainter->setClipping(false);
 }
 
+void TSmoothCanvas::BeginBackdrop() {
+    // A clip in force would make the picture depend on it.
+    if (!FPainter || FBackdrop.Collecting() || !IOldClipRect.empty() || FPainter->hasClipping())
+        return;
+    FBackdrop.Begin(ICachedAntialias);
+}
+
+void TSmoothCanvas::EndBackdrop() {
+    if (!FBackdrop.Collecting())
+        return;
+    FBackdrop.StopCollecting();
+    const TBackdropSetting setting = FBackdrop.Setting(FRatio, FTransparency, FBitmap);
+    if (!FBackdrop.CollectedKeepable(setting)) {
+        Replay(FBackdrop.Collected());
+        FBackdrop.DropCollected();
+        return;
+    }
+    if (FBackdrop.CollectedMatchesKept(setting)) {
+        ShowKept();
+        FBackdrop.DropCollected();
+        return;
+    }
+    Replay(FBackdrop.Collected());
+    FBackdrop.KeepCollected(setting, FBitmap, TPainterState{ICachedAntialias, FPlainColor});
+}
+
+void TSmoothCanvas::PaintCollected() {
+    if (!FBackdrop.Collecting())
+        return;
+    FBackdrop.StopCollecting();
+    Replay(FBackdrop.Collected());
+    FBackdrop.DropCollected();
+}
+
+void TSmoothCanvas::Replay(const std::vector<TBackdropOp>& ops) {
+    FBackdrop.Forget();
+    const TState chartState = State();
+    for (const TBackdropOp& op : ops) {
+        TakeStateOf(op);
+        Paint(op);
+    }
+    RestoreState(chartState);
+}
+
+void TSmoothCanvas::TakeStateOf(const TBackdropOp& op) {
+    if (UsesPen(op.Kind) && !(FPen == op.Pen))
+        SetPen(op.Pen);
+    if (UsesBrush(op.Kind) && !(FBrush == op.Brush))
+        SetBrush(op.Brush);
+    if (op.TextState) {
+        if (!(FFont == op.TextState->Font))
+            SetFont(op.TextState->Font);
+        SetTextAlign(op.TextState->TextAlign);
+        SetBackMode(op.TextState->BackMode);
+    }
+}
+
+void TSmoothCanvas::Paint(const TBackdropOp& op) {
+    switch (op.Kind) {
+    case TDrawKind::Line:
+        Line(op.From.X, op.From.Y, op.To.X, op.To.Y);
+        break;
+    case TDrawKind::Polyline:
+        Polyline(op.Points);
+        break;
+    case TDrawKind::FillRect:
+        FillRect(op.From.X, op.From.Y, op.To.X, op.To.Y);
+        break;
+    case TDrawKind::Rectangle:
+        Rectangle(op.From.X, op.From.Y, op.To.X, op.To.Y);
+        break;
+    case TDrawKind::Ellipse:
+        Ellipse(op.From.X, op.From.Y, op.To.X, op.To.Y);
+        break;
+    case TDrawKind::TextOut:
+        TextOut(op.From.X, op.From.Y, op.Text);
+        break;
+    }
+}
+
+// The painter is left as the backdrop left it when it was painted, and the pen is built anew.
+void TSmoothCanvas::ShowKept() {
+    const TPainterState& after = FBackdrop.ShowKept(FImagePixels, FBitmap);
+    if (after.Smoothing)
+        SetSmoothing(*after.Smoothing);
+    FPlainColor = after.PlainColor;
+    FPenStale = true;
+}
+
 void TSmoothCanvas::SetDevicePixelRatio(double ratio) {
     if (!std::isfinite(ratio) || ratio <= 0)
         ratio = 1;
@@ -972,9 +594,9 @@ TRect TSmoothCanvas::InitWindow(const TRect& rect) {
     EndDraw();
     if (FRatio != FNextRatio) {
         FRatio = FNextRatio;
-        FStrokes.Clear();
-        FEllipses.Clear();
-        FTexts.Clear();
+        FStrokeStamps.Clear();
+        FEllipseStamps.Clear();
+        FTextStamps.Clear();
     }
     // A control of no size still gets a one-pixel image, so that the draw can go on. At a
     // fractional ratio the image covers the control's last, partly covered device pixels too.
@@ -983,7 +605,7 @@ TRect TSmoothCanvas::InitWindow(const TRect& rect) {
     };
     const QSize size(device(rect.Width()), device(rect.Height()));
     if (FBitmap.size() != size || FBitmap.devicePixelRatio() != FRatio) {
-        FShowsKept = false;
+        FBackdrop.Forget();
         FBitmap = QImage(size, QImage::Format_ARGB32_Premultiplied);
         if (FBitmap.isNull())
             throw std::runtime_error(std::to_string(StatusOutOfMemory));
@@ -1019,7 +641,7 @@ void TSmoothCanvas::ShowImage(TImageDestination* destination, const TRect& rect)
 }
 
 void TSmoothCanvas::AbandonDraw() {
-    FShowsKept = false;
+    FBackdrop.Forget();
     EndDraw();
     FDirty = true;
 }
@@ -1044,8 +666,7 @@ void TSmoothCanvas::CopyTo(TImageDestination* destination, int x, int y) const {
 
 void TSmoothCanvas::EndDraw() {
     FImagePixels = nullptr;
-    FCollecting = false;
-    FCollected.clear();
+    FBackdrop.DropCollected();
     FPainter.reset();
     ICachedAntialias.reset();
 }

@@ -10,27 +10,25 @@
 // in logical pixels and the picture is as sharp as the screen allows.
 
 #include "chart/canvas/ChartCanvas.h"
+#include "chart/canvas/KeptBackdrop.h"
+#include "chart/canvas/LabelText.h"
+#include "chart/canvas/Stamps.h"
 
 #include <QGlyphRun>
 #include <QImage>
 #include <QList>
 #include <QPen>
-#include <QRawFont>
+#include <QPointF>
 #include <QRectF>
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class QPainter;
-class QPainterPath;
-class QString;
 
 // The window side of a finished image: a painter that is active on the chart control.
 class TPainterDestination : public TImageDestination {
@@ -84,12 +82,10 @@ public:
 
     // The backdrop's operations are collected instead of painted; at its end the surface either
     // shows the picture it kept of the same operations or paints them and keeps their picture.
-    // Only a backdrop that paints the whole image opaque somewhere is kept: its picture does not
-    // depend on what the image showed before.
     void BeginBackdrop() override;
     void EndBackdrop() override;
     // How many draws showed a kept backdrop instead of painting one.
-    int BackdropReuses() const { return FBackdropReuses; }
+    int BackdropReuses() const { return FBackdrop.Reuses(); }
 
     const QImage& Image() const { return FBitmap; }
 
@@ -104,10 +100,10 @@ public:
 
     // How often the painter's pen and font were built from the surface state.
     int PenBuilds() const { return FPenBuilds; }
-    int FontBuilds() const { return FFontBuilds; }
+    int FontBuilds() const { return FLabels.FontBuilds(); }
     // How many drawn shapes and texts are kept as ready pictures.
     std::size_t CachedPictures() const {
-        return FStrokes.Size() + FEllipses.Size() + FTexts.Size();
+        return FStrokeStamps.Size() + FEllipseStamps.Size() + FTextStamps.Size();
     }
 
     // What a label is drawn with: one glyph run for each face that serves its characters.
@@ -118,87 +114,6 @@ protected:
     void DoChangedFont() override;
 
 private:
-    struct TFontKey {
-        std::string Name;
-        double Size = 0;
-        int Style = 0;
-        auto operator<=>(const TFontKey&) const = default;
-    };
-
-    // A face that serves a font's texts: at the drawing size, and at one pixel per font unit,
-    // where advances and line metrics are exact integers to scale from. The first face of a
-    // font is the one it names; others stand in for characters it has no glyph for.
-    struct TFace {
-        QRawFont Drawing;
-        QRawFont Unit;
-    };
-
-    // The face and the character drawn for a character of a text.
-    struct TStandIn {
-        std::size_t Face = 0;
-        char32_t Character = 0;
-    };
-
-    // The glyphs of one text, in runs of one face each, where each glyph starts, and the
-    // advance width of the text without its trailing blanks.
-    struct TTextRun {
-        struct TPiece {
-            std::size_t Face = 0;
-            QList<quint32> Glyphs;
-            QList<QPointF> Positions;
-        };
-        std::vector<TPiece> Pieces;
-        double TrimmedWidth = 0;
-    };
-
-    // A drawing operation painted once onto a transparent picture of device pixels and cropped
-    // to its ink. Offset is where the picture's top-left pixel goes relative to the device
-    // pixel that holds the operation's anchor point: the same operation at the same position
-    // inside its device pixel gives the same picture, so the chart's many repeated grid lines,
-    // ticks, markers and labels are painted once and then only copied. The pictures are made
-    // for one device pixel ratio.
-    struct TSprite {
-        QImage Image;
-        QPoint Offset;
-        // A picture made of a few rectangles of one colour each (a stroke along an axis: its
-        // rows or columns of equal coverage) is blended rectangle by rectangle, each pixel as
-        // the copy of the picture would blend it.
-        struct TFill {
-            QRect Area;
-            QRgb Color = 0;
-        };
-        std::vector<TFill> Fills;
-    };
-
-    // Pictures by what they show; all are dropped at once when they grow past a budget.
-    template <class Key> class TSpriteCache {
-    public:
-        const TSprite* Find(const Key& key) const {
-            const auto it = FSprites.find(key);
-            return it == FSprites.end() ? nullptr : &it->second;
-        }
-        const TSprite& Add(const Key& key, TSprite sprite) {
-            const qsizetype pixels = sprite.Image.width() * sprite.Image.height();
-            if (FSprites.size() >= MaxSprites || FPixels + pixels > MaxPixels) {
-                FSprites.clear();
-                FPixels = 0;
-            }
-            FPixels += pixels;
-            return FSprites.insert_or_assign(key, std::move(sprite)).first->second;
-        }
-        std::size_t Size() const { return FSprites.size(); }
-        void Clear() {
-            FSprites.clear();
-            FPixels = 0;
-        }
-
-    private:
-        static constexpr std::size_t MaxSprites = 2048;
-        static constexpr qsizetype MaxPixels = qsizetype{1} << 20;
-        std::map<Key, TSprite> FSprites;
-        qsizetype FPixels = 0;
-    };
-
     // A straight stroke: its pen, its extent, and where its start lies inside its device pixel
     // (at ratio 1 a multiple of half a pixel).
     struct TStrokeKey {
@@ -244,57 +159,24 @@ private:
         auto operator<=>(const TTextKey&) const = default;
     };
 
-    // One painting operation of a backdrop, with the surface state it paints with (the pen for
-    // strokes and outlines, the brush for fills, font, anchor and background for text).
-    struct TBackdropOp {
-        enum TKind { Line, Polyline, FillRect, Rectangle, Ellipse, TextOut };
-        TKind Kind = Line;
-        int A = 0;
-        int B = 0;
-        int C = 0;
-        int D = 0;
-        std::vector<TPoint> Points;
-        std::string Text;
-        TChartPen Pen;
-        TChartBrush Brush;
-        TChartFont Font;
-        int TextAlign = TA_LEFT;
-        TCanvasBackMode BackMode = cbmNone;
-        bool operator==(const TBackdropOp&) const = default;
-        static bool UsesPen(TKind kind) { return kind != FillRect && kind != TextOut; }
-        static bool UsesBrush(TKind kind) { return kind != Line && kind != Polyline; }
-        static bool UsesText(TKind kind) { return kind == TextOut; }
-    };
-
-    // The picture of the last backdrop that was kept, what painted it, and the painter state
-    // it left, which the series then draw with.
-    struct TKeptBackdrop {
-        std::vector<TBackdropOp> Ops;
-        QImage Image;
-        double Ratio = 0;
-        std::uint8_t Transparency = 255;
-        std::optional<bool> StartAntialias;
-        std::optional<bool> Antialias;
-        std::optional<QRgb> PlainColor;
-    };
-
-    bool Collecting() const { return FCollecting; }
-    TBackdropOp& Collect(TBackdropOp::TKind kind, int a = 0, int b = 0, int c = 0, int d = 0);
+    // Every primitive starts with this call: the operation it is called with, and how far (in
+    // pixels) its ink may reach beyond the operation's box. It is false when nothing is to be
+    // painted now: no draw is in progress, the backdrop collected the operation to paint it
+    // later, or the image already is what a fill of the whole of it would make it. When it is
+    // true, the kept backdrop knows what the primitive paints over, the pen is prepared if the
+    // operation strokes, and the image is known to be one plain colour only after a fill that
+    // makes it so.
+    bool Paints(const TDrawCall& call, double reach);
+    // The one opaque colour a fill of the whole image leaves it in, if the call is one.
+    std::optional<QRgb> PlainColorAfter(const TDrawCall& call) const;
     // Paints the collected operations now and stops collecting for the rest of the draw.
     void PaintCollected();
+    // Paints operations of a backdrop, each with the state it was collected with; afterwards the
+    // surface has the state the chart left it in.
     void Replay(const std::vector<TBackdropOp>& ops);
-    bool PaintsTheWholeImage(const TBackdropOp& op) const;
-    bool Keepable(const std::vector<TBackdropOp>& ops) const;
-    bool MatchesKept(const std::vector<TBackdropOp>& ops) const;
+    void TakeStateOf(const TBackdropOp& op);
+    void Paint(const TBackdropOp& op);
     void ShowKept();
-    void Keep();
-    // While the image holds the kept backdrop, the device pixels drawn over it since: the part
-    // to copy back for the next draw that shows it. Boxes are in logical pixels and widened by
-    // the reach of the pen and the smoothing.
-    void NoteDrawn(const QRectF& box);
-    // A slanted line as the boxes of its short pieces, not as the box of the whole line.
-    void NoteDrawnLine(const QPointF& from, const QPointF& to);
-    void NoteDrawnAll();
 
     // Stroking.
     bool PenDraws() const { return FPen.Visible && FPen.Style != psClear; }
@@ -304,43 +186,31 @@ private:
     // one straight piece at a time with no joins: such outlines can be drawn piece by piece.
     bool ThinSolidPen() const;
     void StrokeSegment(const QPointF& from, const QPointF& to, Qt::PenCapStyle cap);
+    bool StampableStroke(const QPointF& from, const QPointF& to) const;
+    void StampStroke(const QPointF& from, const QPointF& to, Qt::PenCapStyle cap);
     void StrokeWithRoundEnds(const QPointF& from, const QPointF& to);
     void StrokePieces(const std::vector<TPoint>& points, bool closed);
-    // Where a point of the image lies in device pixels: the pixel that holds it, and where in
-    // that pixel it lies.
-    struct TDevicePlace {
-        QPoint Pixel;
-        QPointF Phase;
-    };
-    TDevicePlace PlaceOf(const QPointF& point) const;
-    void Blit(const TSprite& sprite, const QPoint& devicePixel);
-    void BlendFills(const TSprite& sprite, const QPoint& devicePixel);
-    // Paints onto a transparent picture covering `area` (logical pixels around the anchor
-    // point) and crops it to its ink; `paint` draws relative to the point it is given, in
-    // logical pixels, and the anchor point lands at `phase` inside its device pixel.
-    TSprite Render(const QRectF& area, const QPointF& phase, bool smooth, bool smoothText,
-                   const std::function<void(QPainter&, const QPointF&)>& paint) const;
+    QPen PenWithCap(Qt::PenCapStyle cap) const;
+
+    // Ellipses.
+    bool StampableEllipse(const QRectF& box) const;
+    void StampEllipse(const QRectF& box, bool outline);
+    void PaintEllipse(const QRectF& box, bool outline);
 
     // Filling.
-    void FillPath(const QPainterPath& path);
     void FillBox(const QRectF& box);
     QRectF FillBoxInside(const QRectF& box) const;
 
     // Text.
-    void PrepareFont();
+    TLabelText& Labels();
     void ApplyTextQuality();
-    double EmPixels() const;
-    double Padding() const { return EmPixels() / 6; }
-    double LineHeight();
-    const TTextRun& Run(const std::string& text);
-    TTextRun MeasureRun(const std::string& text);
-    static TFace MakeFace(const QRawFont& raw, double emPixels);
-    TStandIn StandInFor(char32_t character);
-    std::optional<std::size_t> FallbackFace(char32_t character);
-    QList<QGlyphRun> GlyphRuns(const TTextRun& run) const;
     QPointF AlignedAnchor(int x, int y, const std::string& text);
+    void FillTextBox(const QPointF& anchor, const std::string& text);
     void DrawText(const QPointF& anchor, const std::string& text);
 
+    TStampTarget StampTarget() {
+        return TStampTarget{FPainter.get(), &FBitmap, FImagePixels, FRatio};
+    }
     void CopyTo(TImageDestination* destination, int x, int y) const;
     void EndDraw();
 
@@ -356,37 +226,15 @@ private:
     // The one opaque colour of every pixel of the image, as long as that is known.
     std::optional<QRgb> FPlainColor;
 
+    // The painter's pen for the surface pen, and the smoothing last set on the painter.
     QPen FGPPen;
     bool FPenStale = true;
     int FPenBuilds = 0;
     std::optional<bool> ICachedAntialias;
 
-    // What the surface knows of one font: its faces, its own first; for each character that its
-    // own face has no glyph for, the face and the character drawn in its place (the same
-    // character from another face, or an equivalent one); its measured texts.
-    struct TFontFaces {
-        std::vector<TFace> Faces;
-        std::map<char32_t, TStandIn> StandIns;
-        std::unordered_map<std::string, TTextRun> Runs;
-    };
-    std::map<TFontKey, TFontFaces> FFonts;
-    TFontFaces* FFontFaces = nullptr;
-    double FAscent = 0;
-    double FLineHeight = 0;
-    std::optional<TFontKey> IOldFont;
-    int FFontBuilds = 0;
-    std::size_t FRunCount = 0;
-
-    bool FCollecting = false;
-    std::vector<TBackdropOp> FCollected;
-    std::optional<bool> FCollectedAntialias;
-    TKeptBackdrop FKept;
-    // The image shows the kept backdrop except within FDrawnOver (device pixels).
-    bool FShowsKept = false;
-    std::vector<QRect> FDrawnOver;
-    int FBackdropReuses = 0;
-
-    TSpriteCache<TStrokeKey> FStrokes;
-    TSpriteCache<TEllipseKey> FEllipses;
-    TSpriteCache<TTextKey> FTexts;
+    TLabelText FLabels;
+    TKeptBackdrop FBackdrop;
+    TStampCache<TStrokeKey> FStrokeStamps;
+    TStampCache<TEllipseKey> FEllipseStamps;
+    TStampCache<TTextKey> FTextStamps;
 };

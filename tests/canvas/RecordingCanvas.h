@@ -14,16 +14,11 @@
 #include <utility>
 #include <vector>
 
-struct TCanvasCall {
+// A call with the surface's state at the time (Pen, Brush, Font, TextAlign, ...).
+struct TCanvasCall : TChartCanvas::TState {
     std::string Op;        // the operation's name, e.g. "Line", "TextOut", "ClipRectangle"
     std::vector<int> Args; // integer arguments in call order; Polyline: x0, y0, x1, y1, ...
     std::string Text;      // TextOut's and the measuring calls' text
-    TChartPen Pen;
-    TChartBrush Brush;
-    TChartFont Font;
-    int TextAlign = TA_LEFT;
-    TCanvasBackMode BackMode = cbmNone;
-    TColor BackColor = clWhite;
 
     // The 2-D form of a line drawn under a 3-D name (HorizLine3D, VertLine3D, LineWithZ) as
     // "Line" with (x0, y0, x1, y1); other calls unchanged.
@@ -184,8 +179,7 @@ private:
     }
 
     void Log(const std::string& op, std::vector<int> args, const std::string& text = {}) {
-        Calls.push_back(TCanvasCall{op, std::move(args), text, FPen, FBrush, FFont, FTextAlign,
-                                    FBackMode, FBackColor});
+        Calls.push_back(TCanvasCall{State(), op, std::move(args), text});
     }
 
     int FClipDepth = 0;

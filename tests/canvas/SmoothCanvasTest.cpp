@@ -15,6 +15,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -272,6 +274,33 @@ TEST_F(SmoothCanvasGeometry, LineToStartsAtTheCurrentPositionAndMovesIt) {
     canvas.Line(100, 10, 120, 10);
     canvas.LineTo(120, 30);
     EXPECT_GT(Darkness(Image(), 119, 20), 100);
+}
+
+// The chart is flat: a line at a depth is painted as the line between the same two points, and
+// the next LineTo starts where it ends.
+TEST_F(SmoothCanvasGeometry, LinesAtADepthArePaintedAsTheLinesBetweenTheirPoints) {
+    using TDrawing = std::function<void(TSmoothCanvas&)>;
+    const std::vector<std::pair<TDrawing, TRect>> lines{
+        {[](TSmoothCanvas& c) { c.HorizLine3D(10, 90, 30, 7); }, TRect{10, 30, 90, 30}},
+        {[](TSmoothCanvas& c) { c.VertLine3D(40, 20, 120, -3); }, TRect{40, 20, 40, 120}},
+        {[](TSmoothCanvas& c) { c.LineWithZ(15, 140, 170, 60, 5); }, TRect{15, 140, 170, 60}},
+    };
+    auto drawn = [&](const TDrawing& line) {
+        StartDraw(200, 250);
+        canvas.AssignVisiblePen(SolidPen(clRed, 2));
+        line(canvas);
+        canvas.LineTo(0, 0);
+        return Image().copy();
+    };
+    for (const auto& [atADepth, ends] : lines) {
+        const TRect line = ends;
+        const QImage projected = drawn(atADepth);
+        EXPECT_FALSE(InkOf(projected).Empty());
+        EXPECT_TRUE(projected == drawn([line](TSmoothCanvas& c) {
+                        c.Line(line.Left, line.Top, line.Right, line.Bottom);
+                    }))
+            << line.Left << "," << line.Top;
+    }
 }
 
 TEST_F(SmoothCanvasGeometry, DashedPenLeavesGaps) {
