@@ -1,5 +1,5 @@
 #include "bench/SameChart.h"
-#include "chart/SmoothCanvas.h"
+#include "chart/canvas/SmoothCanvas.h"
 #include "editor/Fonts.h"
 
 #include <QApplication>

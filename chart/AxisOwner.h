@@ -1,7 +1,7 @@
 #pragma once
 
 #include "chart/AxisLabelText.h"
-#include "chart/ChartCanvas.h"
+#include "chart/canvas/ChartCanvas.h"
 
 class TAxisScale;
 

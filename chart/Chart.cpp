@@ -1,7 +1,7 @@
 #include "chart/Chart.h"
 
 #include "chart/ChartAccessible.h"
-#include "chart/SmoothCanvas.h"
+#include "chart/canvas/SmoothCanvas.h"
 #include "platform/ErrorReport.h"
 #include "platform/MouseLoss.h"
 

@@ -6,7 +6,7 @@
 // asks through virtual hooks, which the widget shell answers; on their own the hooks describe a
 // chart drawn off-window, which is what headless code and tests see.
 
-#include "chart/ChartCanvas.h"
+#include "chart/canvas/ChartCanvas.h"
 
 #include <memory>
 

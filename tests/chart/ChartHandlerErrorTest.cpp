@@ -1,5 +1,5 @@
 #include "chart/Chart.h"
-#include "chart/SmoothCanvas.h"
+#include "chart/canvas/SmoothCanvas.h"
 #include "support/QtInput.h"
 
 #include <gtest/gtest.h>

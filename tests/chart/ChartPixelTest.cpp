@@ -2,7 +2,7 @@
 // and how a repaint reaches the image and the window, shown and hidden.
 
 #include "chart/MainWindowChart.h"
-#include "chart/SmoothCanvas.h"
+#include "chart/canvas/SmoothCanvas.h"
 #include "support/QtInput.h"
 
 #include <QApplication>

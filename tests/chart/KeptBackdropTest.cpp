@@ -3,7 +3,7 @@
 // picture, and leave exactly the layout, of a chart that draws everything from scratch.
 
 #include "chart/MainWindowChart.h"
-#include "chart/SmoothCanvas.h"
+#include "chart/canvas/SmoothCanvas.h"
 #include "support/QtInput.h"
 
 #include <QImage>

@@ -4,7 +4,7 @@
 // drawn off-window onto a recording surface; and a stand-in owner for testing one axis alone.
 
 #include "chart/Chart.h"
-#include "chart/RecordingCanvas.h"
+#include "canvas/RecordingCanvas.h"
 
 #include <memory>
 #include <ostream>

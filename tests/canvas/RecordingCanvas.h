@@ -4,7 +4,7 @@
 // brush, font and text state in force at the time, so tests can check what the chart draws, in
 // which order and how. Text is measured with simple fixed metrics the test can change.
 
-#include "chart/ChartCanvas.h"
+#include "chart/canvas/ChartCanvas.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,16 +14,11 @@
 #include <utility>
 #include <vector>
 
-struct TCanvasCall {
+// A call with the surface's state at the time (Pen, Brush, Font, TextAlign, ...).
+struct TCanvasCall : TChartCanvas::TState {
     std::string Op;        // the operation's name, e.g. "Line", "TextOut", "ClipRectangle"
     std::vector<int> Args; // integer arguments in call order; Polyline: x0, y0, x1, y1, ...
     std::string Text;      // TextOut's and the measuring calls' text
-    TChartPen Pen;
-    TChartBrush Brush;
-    TChartFont Font;
-    int TextAlign = TA_LEFT;
-    TCanvasBackMode BackMode = cbmNone;
-    TColor BackColor = clWhite;
 
     // The 2-D form of a line drawn under a 3-D name (HorizLine3D, VertLine3D, LineWithZ) as
     // "Line" with (x0, y0, x1, y1); other calls unchanged.
@@ -43,7 +38,7 @@ struct TCanvasCall {
     }
 };
 
-class TRecordingCanvas : public TChartCanvas {
+class TRecordingCanvas : public TChartCanvas3D {
 public:
     using TChartCanvas::ClipRectangle;
     using TChartCanvas::FillRect;
@@ -171,9 +166,8 @@ public:
     }
     void Invalidate() override {
         Log("Invalidate", {});
-        FDirty = true;
+        TChartCanvas3D::Invalidate();
     }
-    bool Dirty() const override { return FDirty; }
 
 private:
     TFloatSize Measure(const std::string& text) const {
@@ -185,10 +179,8 @@ private:
     }
 
     void Log(const std::string& op, std::vector<int> args, const std::string& text = {}) {
-        Calls.push_back(TCanvasCall{op, std::move(args), text, FPen, FBrush, FFont, FTextAlign,
-                                    FBackMode, FBackColor});
+        Calls.push_back(TCanvasCall{State(), op, std::move(args), text});
     }
 
-    bool FDirty = true;
     int FClipDepth = 0;
 };

@@ -2,8 +2,8 @@
 // has the device size, every rule holds in logical pixels, and what is drawn is as sharp as
 // the screen allows rather than a stretched copy of the picture at ratio 1.
 
-#include "chart/ImageDifference.h"
-#include "chart/SmoothCanvas.h"
+#include "canvas/ImageDifference.h"
+#include "chart/canvas/SmoothCanvas.h"
 
 #include <QImage>
 #include <QPainter>

@@ -2,7 +2,7 @@
 // state shows the kept picture, and what was drawn over it in the last draw is gone; anything
 // else is painted anew, exactly as a surface that keeps nothing paints it.
 
-#include "chart/SmoothCanvas.h"
+#include "chart/canvas/SmoothCanvas.h"
 
 #include <QImage>
 
@@ -22,9 +22,12 @@ TChartPen Pen(TColor color, int width, TPenEndStyle ends = esRound) {
     return pen;
 }
 
-// What a backdrop is made of: the panel's face, a frame, grid lines, a label.
+// What a backdrop is made of: the panel's face and bevel, a frame, grid lines, a label, and a
+// marker, which the chart's backdrop does not draw but the surface would keep as well.
 struct TScene {
     TColor Face = 0x00F0F0F0;
+    int Bevel = 1;
+    int MarkerX = 200;
     TColor Grid = clSilver;
     int GridStep = 20;
     std::string Label = "13,000";
@@ -42,6 +45,9 @@ void PaintBackdrop(TSmoothCanvas& canvas, const TScene& scene) {
     canvas.AssignVisiblePen(none);
     canvas.AssignBrush(TChartBrush{}, scene.Face);
     canvas.FillRect(0, 0, Width, Height);
+    canvas.AssignVisiblePen(Pen(clWhite, 1));
+    const int b = scene.Bevel;
+    canvas.Polyline({{b, Height - 1 - b}, {b, b}, {Width - 1 - b, b}});
     canvas.AssignVisiblePen(Pen(clBlack, 1));
     canvas.AssignBrush(TChartBrush{clWhite, bsClear}, clWhite);
     canvas.Rectangle(20, 10, 221, 131);
@@ -56,6 +62,9 @@ void PaintBackdrop(TSmoothCanvas& canvas, const TScene& scene) {
     canvas.SetBackMode(scene.LabelBack);
     canvas.SetTextAlign(scene.Align);
     canvas.TextOut(120, 138, scene.Label);
+    canvas.AssignVisiblePen(Pen(clRed, 1));
+    canvas.AssignBrush(TChartBrush{}, clYellow);
+    canvas.Ellipse(scene.MarkerX - 5, 60, scene.MarkerX + 5, 70);
 }
 
 using TDrawing = std::function<void(TSmoothCanvas&)>;
@@ -134,6 +143,28 @@ const std::vector<std::pair<const char*, TDrawing>> OnTop{
          c.SetBackMode(cbmTransparent);
          c.TextOut(60, 60, "ADV 12");
      }},
+    {"a text on its own background",
+     [](TSmoothCanvas& c) {
+         c.AssignBrush(TChartBrush{}, clWhite);
+         c.AssignFont(TChartFont{});
+         c.SetBackMode(cbmOpaque);
+         c.TextOut(130, 100, "RPM");
+     }},
+    {"a thin right-angled polyline",
+     [](TSmoothCanvas& c) {
+         c.AssignVisiblePen(Pen(clGray, 1));
+         c.Polyline({{30, 110}, {30, 40}, {95, 40}, {95, 75}});
+     }},
+    {"a marker and a rectangle filled without outlines",
+     [](TSmoothCanvas& c) {
+         TChartPen none;
+         none.Visible = false;
+         c.AssignVisiblePen(none);
+         c.AssignBrush(TChartBrush{}, clYellow);
+         c.Ellipse(101, 61, 113, 75);
+         c.AssignBrush(TChartBrush{}, 0x00FF8000);
+         c.Rectangle(171, 91, 203, 117);
+     }},
 };
 
 TEST_P(SurfaceBackdrop, WhatWasDrawnOverAKeptBackdropIsGoneFromTheNextDraw) {
@@ -159,7 +190,8 @@ TEST_P(SurfaceBackdrop, AnyChangedOperationOrStatePaintsTheBackdropAnew) {
         {"the panel's face", base},       {"a grid line's colour", base},
         {"the grid's spacing", base},     {"a label's text", base},
         {"the font's size", base},        {"the text's anchor", base},
-        {"the label's background", base},
+        {"the label's background", base}, {"the bevel's place", base},
+        {"a marker's place", base},
     };
     changes[0].second.Face = 0x00E0E0E0;
     changes[1].second.Grid = clGray;
@@ -168,6 +200,8 @@ TEST_P(SurfaceBackdrop, AnyChangedOperationOrStatePaintsTheBackdropAnew) {
     changes[4].second.FontSize = 9;
     changes[5].second.Align = TA_RIGHT;
     changes[6].second.LabelBack = cbmOpaque;
+    changes[7].second.Bevel = 2;
+    changes[8].second.MarkerX = 201;
     Draw(canvas, base);
     for (const auto& [name, scene] : changes) {
         SCOPED_TRACE(name);

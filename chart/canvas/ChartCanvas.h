@@ -106,8 +106,8 @@ public:
     virtual ~TImageDestination() = default;
 };
 
-// The drawing surface: pen, brush, font and text state, and the 2-D operations the chart's
-// axes, panel and series call. 3-D names reduce to their 2-D forms (the chart is flat).
+// The drawing surface: pen, brush, font and text state, and the operations the chart's axes,
+// panel and series call.
 class TChartCanvas {
 public:
     virtual ~TChartCanvas() = default;
@@ -137,6 +137,23 @@ public:
     virtual void SetBackColor(TColor color) { FBackColor = color; }
     void ResetState();
 
+    // What the operations paint with, and where the next LineTo starts: what a surface that
+    // paints operations of its own in between saves first and puts back after.
+    struct TState {
+        TChartPen Pen;
+        TChartBrush Brush;
+        TChartFont Font;
+        int TextAlign = TA_LEFT;
+        TCanvasBackMode BackMode = cbmNone;
+        TColor BackColor = clWhite;
+        TPoint Position;
+    };
+    TState State() const {
+        return TState{FPen, FBrush, FFont, FTextAlign, FBackMode, FBackColor, TPoint{FX, FY}};
+    }
+    // Sets only what differs, so that a surface rebuilds nothing it cached from the rest.
+    void RestoreState(const TState& state);
+
     // Geometry.
     virtual void MoveTo(int x, int y) {
         FX = x;
@@ -144,9 +161,10 @@ public:
     }
     virtual void LineTo(int x, int y) = 0;
     virtual void Line(int x0, int y0, int x1, int y1) = 0;
-    virtual void HorizLine3D(int left, int right, int y, int /*z*/) { Line(left, y, right, y); }
-    virtual void VertLine3D(int x, int top, int bottom, int /*z*/) { Line(x, top, x, bottom); }
-    virtual void LineWithZ(int x0, int y0, int x1, int y1, int /*z*/) { Line(x0, y0, x1, y1); }
+    // Lines at a depth z, for a chart seen in three dimensions (see TChartCanvas3D).
+    virtual void HorizLine3D(int left, int right, int y, int z) = 0;
+    virtual void VertLine3D(int x, int top, int bottom, int z) = 0;
+    virtual void LineWithZ(int x0, int y0, int x1, int y1, int z) = 0;
     virtual void Polyline(const std::vector<TPoint>& points) = 0;
     virtual void FillRect(int left, int top, int right, int bottom) = 0;
     void FillRect(const TRect& r) { FillRect(r.Left, r.Top, r.Right, r.Bottom); }
@@ -166,10 +184,8 @@ public:
     virtual void ClipRectangle(int left, int top, int right, int bottom) = 0;
     void ClipRectangle(const TRect& r) { ClipRectangle(r.Left, r.Top, r.Right, r.Bottom); }
     virtual void UnClipRectangle() = 0;
-    // In 2-D a clip box becomes the clip rectangle (l + 1, t + 1, r, b - 1).
-    void ClipCube(const TRect& r, int /*minZ*/, int /*maxZ*/) {
-        ClipRectangle(r.Left + 1, r.Top + 1, r.Right, r.Bottom - 1);
-    }
+    // Clips to a box between two depths (see TChartCanvas3D).
+    virtual void ClipCube(const TRect& r, int minZ, int maxZ) = 0;
 
     // Frame of one full draw.
     virtual TRect InitWindow(const TRect& rect) = 0;
@@ -205,10 +221,24 @@ protected:
     TColor FBackColor = clWhite;
 };
 
-// A surface that draws into an off-screen image and keeps track of whether the image still
-// shows the chart as it is (fresh) or must be redrawn (stale). A new image is stale.
+// The surface of a chart that draws into an off-screen image, as seen from the chart's
+// projection. It holds the two things every such surface shares, whatever paints its pixels:
+// - whether the image still shows the chart as it is (fresh) or must be drawn anew (stale); a
+//   new image is stale;
+// - the projection of a point at a depth onto the image. The chart is flat, so the projection
+//   drops the depth: a line at a depth is the line between the same two points, a clip box
+//   between two depths is its clip rectangle. The chart's own drawing uses only the clip box
+//   (for the series); the lines at a depth are there for what draws through this interface.
 class TChartCanvas3D : public TChartCanvas {
 public:
+    void HorizLine3D(int left, int right, int y, int /*z*/) override { Line(left, y, right, y); }
+    void VertLine3D(int x, int top, int bottom, int /*z*/) override { Line(x, top, x, bottom); }
+    void LineWithZ(int x0, int y0, int x1, int y1, int /*z*/) override { Line(x0, y0, x1, y1); }
+    // A clip box (l, t, r, b) becomes the clip rectangle (l + 1, t + 1, r, b - 1).
+    void ClipCube(const TRect& r, int /*minZ*/, int /*maxZ*/) override {
+        ClipRectangle(r.Left + 1, r.Top + 1, r.Right, r.Bottom - 1);
+    }
+
     void Invalidate() override { FDirty = true; }
     bool Dirty() const override { return FDirty; }
 

@@ -1,4 +1,4 @@
-#include "chart/ChartCanvas.h"
+#include "chart/canvas/ChartCanvas.h"
 
 void TChartCanvas::SetPen(const TChartPen& pen) {
     FPen = pen;
@@ -47,4 +47,18 @@ void TChartCanvas::ResetState() {
     SetBackColor(clWhite);
     SetBackMode(cbmTransparent);
     SetTextAlign(TA_LEFT);
+}
+
+void TChartCanvas::RestoreState(const TState& state) {
+    if (!(FPen == state.Pen))
+        SetPen(state.Pen);
+    if (!(FBrush == state.Brush))
+        SetBrush(state.Brush);
+    if (!(FFont == state.Font))
+        SetFont(state.Font);
+    SetTextAlign(state.TextAlign);
+    SetBackMode(state.BackMode);
+    SetBackColor(state.BackColor);
+    FX = state.Position.X;
+    FY = state.Position.Y;
 }

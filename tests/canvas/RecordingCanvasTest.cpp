@@ -1,4 +1,4 @@
-#include "chart/RecordingCanvas.h"
+#include "canvas/RecordingCanvas.h"
 
 #include <gtest/gtest.h>
 
