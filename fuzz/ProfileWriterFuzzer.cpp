@@ -13,7 +13,6 @@
 //                          3: a write with one argument missing (bits 4-5 say which)
 
 #include "file/PrivateProfile.h"
-#include "fuzz/Check.h"
 #include "fuzz/CpuBudget.h"
 #include "fuzz/ProfileFuzzing.h"
 
@@ -35,12 +34,18 @@
 
 namespace {
 
-using fuzzing::Check;
 using fuzzing::SameName;
 
 const fuzzing::TScratchFolder& Folder() {
     static const fuzzing::TScratchFolder folder;
     return folder;
+}
+
+void Check(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "curve file write: %s\n", what);
+        std::abort();
+    }
 }
 
 // The file's bytes, or nothing when there is no file.
