@@ -42,26 +42,21 @@ int LinkUnnamed(int fd, int folder, const QByteArray& name) {
     return ::linkat(fd, "", folder, name.constData(), AT_EMPTY_PATH) == 0 ? 0 : errno;
 }
 
-// A new temporary file in folder, to replace the file of inode replaced (0 for a new file),
-// locked, or nothing with errno telling why. It has no name where the file system can make
-// such files (unnamed says whether to try); elsewhere, if named allows, it is named after the
-// two inodes, or at random when that name is taken.
-std::optional<Temporary> CreateTemporary(int folder, const QByteArray& target, mode_t mode,
-                                         ino_t replaced, bool unnamed, bool named) {
-    if (unnamed) {
-        Temporary temporary{
-            TFileDescriptor(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode)), {}, {}};
-        if (temporary.File.IsOpen()) {
-            temporary.Lock.Try(temporary.File.Get(), true);
-            return temporary;
-        }
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-            return std::nullopt;
-    }
-    if (!named) {
-        errno = EPERM;
+// A new temporary file in folder without a name, locked, or nothing with errno telling why.
+std::optional<Temporary> CreateUnnamed(int folder, mode_t mode) {
+    Temporary temporary{
+        TFileDescriptor(::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode)), {}, {}};
+    if (!temporary.File.IsOpen())
         return std::nullopt;
-    }
+    temporary.Lock.Try(temporary.File.Get(), true);
+    return temporary;
+}
+
+// A new temporary file beside target, to replace the file of inode replaced (0 for a new file),
+// locked, named after the two inodes, or at random when that name is taken; or nothing with
+// errno telling why.
+std::optional<Temporary> CreateNamed(int folder, const QByteArray& target, mode_t mode,
+                                     ino_t replaced) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QByteArray name = RandomTemporaryName(target);
         Temporary temporary{
@@ -87,6 +82,22 @@ std::optional<Temporary> CreateTemporary(int folder, const QByteArray& target, m
     }
     errno = EEXIST;
     return std::nullopt;
+}
+
+// A new temporary file for the place's file: without a name where the file system can make
+// such files (unnamed says whether to try), elsewhere, if named allows, with one.
+std::optional<Temporary> CreateTemporary(int folder, const QByteArray& target, mode_t mode,
+                                         ino_t replaced, bool unnamed, bool named) {
+    if (unnamed) {
+        std::optional<Temporary> temporary = CreateUnnamed(folder, mode);
+        if (temporary || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL))
+            return temporary;
+    }
+    if (!named) {
+        errno = EPERM;
+        return std::nullopt;
+    }
+    return CreateNamed(folder, target, mode, replaced);
 }
 
 // Gives an unnamed temporary file that replaces the file of inode replaced its name beside
