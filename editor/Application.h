@@ -8,7 +8,8 @@ class IMessageBox;
 
 // The application object. An error that escapes an event handler is shown to the user in a
 // message box, and the event loop goes on dispatching events. Handlers catch their own errors
-// and report them here; notify catches whatever still gets through.
+// and report them here (the object registers itself as the report for its lifetime); notify
+// catches whatever still gets through.
 class TApplication : public QApplication, public IErrorReport {
     Q_OBJECT
 public:
@@ -24,4 +25,5 @@ public:
 private:
     IMessageBox* FMessageBox = nullptr;
     bool FReporting = false;
+    TErrorReportRegistration FRegistration{*this};
 };

@@ -1,7 +1,7 @@
 #include "editor/IniFiles.h"
 
 #include "core/IntegerText.h"
-#include "platform/PrivateProfile.h"
+#include "file/PrivateProfile.h"
 
 namespace {
 
@@ -10,8 +10,8 @@ constexpr int ReadBufferSize = 2048;
 
 } // namespace
 
-EIniFileException::EIniFileException(const QString& message)
-    : std::runtime_error(message.toStdString()), FMessage(message) {}
+EIniFileException::EIniFileException(const QString& message, const TWriteFailure& reason)
+    : std::runtime_error(message.toStdString()), FMessage(message), FReason(reason) {}
 
 TIniFile::TIniFile(const QString& FileName) : FFileName(FileName) {}
 
@@ -41,10 +41,12 @@ void TIniFile::WriteInteger(const QString& Section, const QString& Ident, std::i
 }
 
 void TIniFile::WriteString(const QString& Section, const QString& Ident, const QString& Value) {
-    if (!WritePrivateProfileString(&Section, &Ident, &Value, FFileName))
-        throw EIniFileException(QStringLiteral("Impossible d'écrire dans ") + FFileName);
+    const TWriteResult written = WritePrivateProfileString(&Section, &Ident, &Value, FFileName);
+    if (!written)
+        throw EIniFileException(QStringLiteral("Impossible d'écrire dans ") + FFileName,
+                                written.Failure());
 }
 
 bool TIniFile::UpdateFile() {
-    return WritePrivateProfileString(nullptr, nullptr, nullptr, FFileName);
+    return bool(WritePrivateProfileString(nullptr, nullptr, nullptr, FFileName));
 }

@@ -1,18 +1,23 @@
 #pragma once
 
+#include "file/WriteFailure.h"
+
 #include <QString>
 #include <cstdint>
 #include <stdexcept>
 
-// Raised when the curve file cannot be written.
+// Raised when the curve file cannot be written. Its message is the one the user sees; its
+// reason tells which step of the write stopped it and the system's error number.
 class EIniFileException : public std::runtime_error {
 public:
-    explicit EIniFileException(const QString& message);
+    EIniFileException(const QString& message, const TWriteFailure& reason);
 
     const QString& Message() const { return FMessage; }
+    const TWriteFailure& Reason() const { return FReason; }
 
 private:
     QString FMessage;
+    TWriteFailure FReason;
 };
 
 // Access to one INI file through the private-profile functions, kept for one button click.
@@ -37,7 +42,7 @@ public:
     QString ReadString(const QString& Section, const QString& Ident, const QString& Default) const;
 
     void WriteInteger(const QString& Section, const QString& Ident, std::int32_t Value);
-    // Raises EIniFileException when the file refuses the write.
+    // Raises EIniFileException, with the reason the file gave, when the file refuses the write.
     void WriteString(const QString& Section, const QString& Ident, const QString& Value);
 
     bool UpdateFile();

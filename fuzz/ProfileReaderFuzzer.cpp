@@ -2,9 +2,9 @@
 // read without a crash, a hang or a leak, each as at most one line of at most the buffer's
 // length.
 
+#include "file/PrivateProfile.h"
 #include "fuzz/FuzzTarget.h"
 #include "fuzz/ProfileFuzzing.h"
-#include "platform/PrivateProfile.h"
 
 #include <cstddef>
 #include <cstdint>

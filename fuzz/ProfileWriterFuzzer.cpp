@@ -12,9 +12,9 @@
 //   first byte, bits 2-3   0, 1: a write; 2: a flush request (no section, no key, no value);
 //                          3: a write with one argument missing (bits 4-5 say which)
 
+#include "file/PrivateProfile.h"
 #include "fuzz/FuzzTarget.h"
 #include "fuzz/ProfileFuzzing.h"
-#include "platform/PrivateProfile.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -110,7 +110,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         arguments.fill(nullptr);
     else if (call == 3)
         arguments[(mode >> 4 & 3) % 3] = nullptr;
-    const bool written = WritePrivateProfileString(arguments[0], arguments[1], arguments[2], path);
+    const TWriteResult result =
+        WritePrivateProfileString(arguments[0], arguments[1], arguments[2], path);
+    const bool written = bool(result);
+    Check(written || result.Failure().Error != 0, "a failed write gave no error number");
 
     const QStringList entries = Folder().Entries();
     Check(entries.isEmpty() || entries == QStringList{QFileInfo(path).fileName()},

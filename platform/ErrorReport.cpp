@@ -1,10 +1,12 @@
 #include "platform/ErrorReport.h"
 
-#include <QCoreApplication>
 #include <QDebug>
+#include <atomic>
 #include <exception>
 
 namespace {
+
+std::atomic<IErrorReport*> RegisteredReport{nullptr};
 
 QString CurrentErrorMessage() {
     try {
@@ -18,10 +20,17 @@ QString CurrentErrorMessage() {
 
 } // namespace
 
+TErrorReportRegistration::TErrorReportRegistration(IErrorReport& report) noexcept
+    : FPrevious(RegisteredReport.exchange(&report)) {}
+
+TErrorReportRegistration::~TErrorReportRegistration() {
+    RegisteredReport.store(FPrevious);
+}
+
 void ReportCurrentError() noexcept {
     try {
         const QString message = CurrentErrorMessage();
-        if (auto* report = dynamic_cast<IErrorReport*>(QCoreApplication::instance()))
+        if (IErrorReport* report = RegisteredReport.load())
             report->ReportError(message);
         else
             qWarning().noquote() << message;

@@ -10,8 +10,22 @@ public:
     virtual void ReportError(const QString& message) = 0;
 };
 
-// Reports the error being handled to the application object, from inside a catch block. With
-// no application object that takes reports, the message goes to Qt's warning output.
+// Makes report the one that ReportCurrentError reaches, for as long as it lives; the one before
+// it is reached again afterwards. The application object holds one for itself, so that the
+// controls below it report to it without knowing it.
+class TErrorReportRegistration {
+public:
+    explicit TErrorReportRegistration(IErrorReport& report) noexcept;
+    ~TErrorReportRegistration();
+    TErrorReportRegistration(const TErrorReportRegistration&) = delete;
+    TErrorReportRegistration& operator=(const TErrorReportRegistration&) = delete;
+
+private:
+    IErrorReport* FPrevious;
+};
+
+// Reports the error being handled to the registered report, from inside a catch block. With
+// none registered, the message goes to Qt's warning output.
 void ReportCurrentError() noexcept;
 
 // Runs a handler of ours where Qt calls it: a slot, an event handler, a timer's tick. An error

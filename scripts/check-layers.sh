@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Checks that every project include points down the layers (docs/architecture.md) and that
-# the chart's computing code stays free of Qt. Prints each include that breaks a rule and
-# exits 1 if there is any.
+# Checks that every project include points down the layers (docs/architecture.md), that
+# the chart's computing code stays free of Qt and that only tests set the file's step hook.
+# Prints each include that breaks a rule and exits 1 if there is any.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,12 +9,13 @@ cd "$(dirname "$0")/.."
 declare -A may_use=(
     [core]="core"
     [platform]="platform"
+    [file]="file"
     [canvas]="canvas"
     [chart]="chart canvas platform"
     [widgets]="widgets core platform"
-    [editor]="editor chart canvas widgets core platform"
-    [app]="app editor chart canvas widgets core platform"
-    [tools]="tools editor chart canvas widgets core platform"
+    [editor]="editor chart canvas widgets core platform file"
+    [app]="app editor chart canvas widgets core platform file"
+    [tools]="tools editor chart canvas widgets core platform file"
 )
 
 # The drawing surface is a layer of its own inside chart/: the folder chart/canvas/.
@@ -52,4 +53,15 @@ for folder in "${!may_use[@]}"; do
         fi
     done < <(find "$folder" -name '*.h' -o -name '*.cpp' | sort)
 done
+
+# The hook that lets tests act between two steps of a file's read or write is theirs alone:
+# outside tests/, only the file that keeps it includes its header.
+step_hook=file/FileStepHook.h
+while IFS= read -r file; do
+    if [ "$file" != file/FileStep.cpp ]; then
+        echo "$file includes $step_hook: only the tests may set the file's step hook"
+        status=1
+    fi
+done < <(grep -rlF --include='*.h' --include='*.cpp' "#include \"$step_hook\"" \
+    app bench chart core editor file fuzz platform tools widgets 2>/dev/null | sort)
 exit $status

@@ -1,7 +1,7 @@
 #include "editor/EditorFixture.h"
 
-#include "platform/HeldFile.h"
-#include "platform/PrivateProfile.h"
+#include "file/FileStepHook.h"
+#include "file/PrivateProfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -300,7 +300,7 @@ void KillASaveBeforeItsSwap() {
             if (step == TFileStep::Replacing)
                 ::_exit(3);
         });
-        ::_exit(WritePrivateProfileString(&section, &key, &value, FileName));
+        ::_exit(bool(WritePrivateProfileString(&section, &key, &value, FileName)));
     }
     int status = 0;
     ASSERT_TRUE(::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 3);

@@ -61,6 +61,8 @@ public:
     static inline std::function<void()> WhileReporting;
 
 private:
+    TErrorReportRegistration FRegistration{*this};
+
     static int& Headless(int& argc) {
         UseOffscreenScreens();
         return argc;

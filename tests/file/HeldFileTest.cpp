@@ -1,7 +1,5 @@
 #include "ProfileFixture.h"
 
-#include "platform/HeldFile.h"
-
 #include <algorithm>
 #include <csignal>
 #include <cstring>
@@ -17,11 +15,6 @@
 namespace {
 
 using namespace profiletest;
-
-constexpr uid_t Alice = 60001;
-constexpr uid_t Bob = 60002;
-constexpr uid_t Carol = 60003;
-constexpr gid_t Crew = 60010;
 
 const QByteArray Old = "[ADV]\n1=5\n";
 const QByteArray New = "[ADV]\n1=10\n";
@@ -119,7 +112,7 @@ int InFolder(const QByteArray& folder, const std::function<void()>& setup,
 
 bool SetHere(const char* name = "./t.ini") {
     const QString section = "ADV", key = "1", value = "10";
-    return WritePrivateProfileString(&section, &key, &value, QString::fromUtf8(name));
+    return bool(WritePrivateProfileString(&section, &key, &value, QString::fromUtf8(name)));
 }
 
 QString GetHere(const char* name = "./t.ini") {

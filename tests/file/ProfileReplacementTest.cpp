@@ -13,11 +13,6 @@ namespace {
 
 using namespace profiletest;
 
-constexpr uid_t Alice = 60001;
-constexpr uid_t Bob = 60002;
-constexpr uid_t Carol = 60003;
-constexpr gid_t Crew = 60010;
-
 class ProfileReplacementTest : public ProfileFixture {
 protected:
     // 1 when an unprivileged user's write succeeded, 0 when it failed.

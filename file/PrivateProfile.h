@@ -1,8 +1,12 @@
 #pragma once
 
+#include "file/WriteFailure.h"
+
 #include <QString>
 
-// Our own private-profile (INI) functions, reading and writing a file as Windows' own do.
+// Our own private-profile (INI) functions, reading and writing a file as Windows' own do. This
+// is their file half: the file found, locked, read and put in place; the text half, which reads
+// and edits the bytes, is file/ProfileText.h.
 //
 // File layout: "[section]" header lines, then "key=value" lines. A header names what stands
 // between its "[" and the line's last "]"; a line that starts with "[" and has no "]" is no
@@ -51,14 +55,13 @@ QString GetPrivateProfileString(const QString& section, const QString& key, cons
 // folder it is in are synced to disk, the temporary files that our killed writes of the file
 // left there are removed, and the next read or write waits again for a lock held elsewhere.
 //
-// Returns false when nothing was written: the file is read-only (no write permission for the
-// caller, or no write bit at all), not a regular file or too large; the file is
-// missing and its directory takes no new file; the disk is full; a name or the value contains
-// a line break or NUL; a key name contains "=" or starts like a header or comment; a section
-// name is empty or contains "]"; or only some of the three arguments are null.
-//
-// It also returns false, having written nothing, when a link on the way may not be followed,
-// when the file was changed for another while it was written, or when another held the file's
-// lock for seconds (or had held it so earlier in the same save).
-bool WritePrivateProfileString(const QString* section, const QString* key, const QString* value,
-                               const QString& fileName);
+// Fails, having written nothing, and names the step that stopped it and the error (see
+// TWriteFailure), when the file is read-only (no write permission for the caller, or no write
+// bit at all), not a regular file or too large; the file is missing and its directory takes no
+// new file; the disk is full; a name or the value contains a line break or NUL; a key name
+// contains "=" or starts like a header or comment; a section name is empty or contains "]"; or
+// only some of the three arguments are null. It also fails when a link on the way may not be
+// followed, when the file was changed for another while it was written, or when another held
+// the file's lock for seconds (or had held it so earlier in the same save).
+TWriteResult WritePrivateProfileString(const QString* section, const QString* key,
+                                       const QString* value, const QString& fileName);

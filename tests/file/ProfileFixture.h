@@ -2,8 +2,8 @@
 
 // A scratch directory with one profile file in it, and ways to act on it as another user.
 
-#include "platform/HeldFile.h"
-#include "platform/PrivateProfile.h"
+#include "file/FileStepHook.h"
+#include "file/PrivateProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +31,11 @@ namespace profiletest {
 
 constexpr uid_t Nobody = 65534;
 constexpr gid_t NoGroup = 65534;
+// Users and a group of their own, for the tests that act as several users.
+constexpr uid_t Alice = 60001;
+constexpr uid_t Bob = 60002;
+constexpr uid_t Carol = 60003;
+constexpr gid_t Crew = 60010;
 
 class ProfileFixture : public ::testing::Test {
 protected:
@@ -60,11 +65,11 @@ protected:
     }
     bool Set(const QString& section, const QString& key, const QString& value,
              const QString& name = "t.ini") const {
-        return WritePrivateProfileString(&section, &key, &value, Path(name));
+        return bool(WritePrivateProfileString(&section, &key, &value, Path(name)));
     }
     // What a save ends with: the request to flush the file.
     bool Flush(const QString& name = "t.ini") const {
-        return WritePrivateProfileString(nullptr, nullptr, nullptr, Path(name));
+        return bool(WritePrivateProfileString(nullptr, nullptr, nullptr, Path(name)));
     }
     QString Get(const QString& section, const QString& key, const QString& name = "t.ini",
                 int size = 2048) const {
