@@ -19,9 +19,7 @@ struct TPlatform {
 // The Qt implementations, owned together, for the real application.
 class TQtPlatform {
 public:
-    TPlatform Services() {
-        return {&FMessageBox, &FUrlOpener, &FPointerQuery, &FBeep};
-    }
+    TPlatform Services() { return {&FMessageBox, &FUrlOpener, &FPointerQuery, &FBeep}; }
 
 private:
     QtMessageBox FMessageBox;

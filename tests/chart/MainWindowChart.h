@@ -3,8 +3,8 @@
 // The chart as the main window lays it out (axes, series, the 15 points of the initial curve),
 // drawn off-window onto a recording surface; and a stand-in owner for testing one axis alone.
 
-#include "chart/Chart.h"
 #include "canvas/RecordingCanvas.h"
+#include "chart/Chart.h"
 
 #include <memory>
 #include <ostream>
