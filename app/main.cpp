@@ -23,7 +23,6 @@ QIcon DesktopEntryIcon() {
 } // namespace
 
 int main(int argc, char** argv) {
-    TFontConfigurationLoad fontConfiguration;
     // The platform services outlive the application object, which reports errors through their
     // message box up to its end. They create no widget before they are used.
     TQtPlatform platform;
@@ -32,7 +31,6 @@ int main(int argc, char** argv) {
     TApplication::setApplicationVersion(VARNOTEL_VERSION);
     TApplication::setDesktopFileName(VARNOTEL_APP_ID);
     TApplication::setWindowIcon(DesktopEntryIcon());
-    fontConfiguration.Wait();
     RegisterTahoma();
     app.SetMessageBox(platform.Services().MessageBox);
     TForm1 window(platform.Services());

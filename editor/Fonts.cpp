@@ -1,7 +1,6 @@
 #include "editor/Fonts.h"
 
 #include <QFontDatabase>
-#include <fontconfig/fontconfig.h>
 
 namespace {
 const char* const TahomaFiles[] = {"/usr/share/wine/fonts/tahoma.ttf",
@@ -17,13 +16,4 @@ void RegisterTahoma() {
 
 QString TahomaFamily() {
     return QStringLiteral("Tahoma");
-}
-
-// FcInit loads the default configuration and makes it fontconfig's current one, which Qt's font
-// database then takes as it finds it.
-TFontConfigurationLoad::TFontConfigurationLoad() : FThread([] { FcInit(); }) {}
-
-void TFontConfigurationLoad::Wait() {
-    if (FThread.joinable())
-        FThread.join();
 }

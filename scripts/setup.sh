@@ -18,9 +18,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VARNOTEL_BUILD_DIR:-build}
 
-# fonts-dejavu-core: the face that has the narrow no-break space of French digit groups;
-# libfontconfig-dev: the editor reads the font configuration itself, early.
-editor=(g++ cmake make pkg-config qt6-base-dev libgl-dev libfontconfig-dev fonts-wine
+# fonts-dejavu-core: the face that has the narrow no-break space of French digit groups.
+editor=(g++ cmake make pkg-config qt6-base-dev libgl-dev fonts-wine
         fonts-liberation fonts-dejavu-core)
 # xdpyinfo (x11-utils): whether the display in $DISPLAY answers.
 display=(x11-utils)
