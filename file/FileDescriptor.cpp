@@ -31,3 +31,7 @@ TFileDescriptor OpenAt(int folder, const char* name, int flags) {
     while (fd < 0 && errno == EINTR);
     return TFileDescriptor(fd);
 }
+
+QByteArray ProcName(int fd) {
+    return "/proc/self/fd/" + QByteArray::number(fd);
+}

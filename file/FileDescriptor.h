@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 // An open file descriptor, closed with its owner.
 class TFileDescriptor {
 public:
@@ -18,6 +20,9 @@ public:
 private:
     int FFd = -1;
 };
+
+// The name under which the kernel reaches again the file that fd holds.
+QByteArray ProcName(int fd);
 
 // openat(2), again when a signal interrupts it; not open, with errno telling why, on failure.
 TFileDescriptor OpenAt(int folder, const char* name, int flags);

@@ -34,7 +34,7 @@ struct Temporary {
 
 // Gives the open file fd, which has no name, the name in folder; 0, or the error.
 int LinkUnnamed(int fd, int folder, const QByteArray& name) {
-    const QByteArray held = "/proc/self/fd/" + QByteArray::number(fd);
+    const QByteArray held = ProcName(fd);
     if (::linkat(AT_FDCWD, held.constData(), folder, name.constData(), AT_SYMLINK_FOLLOW) == 0)
         return 0;
     if (errno != ENOENT)

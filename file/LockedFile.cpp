@@ -44,8 +44,7 @@ TOpenResult OpenLockedFile(const THeldPlace& place, int flags, TLockWaits& waits
             return opened;
         // The lock is the file's own: a file that another write replaced while we waited, or
         // just before we locked it, is not the place's file any more; the new one is.
-        const bool current =
-            NameHolds(place.Folder.Get(), place.Name.constData(), file->File.Get());
+        const bool current = NameHolds(place.Folder.Get(), place.Name.constData(), file->Status);
         if (got == TFileLock::TTry::Taken && current)
             return opened;
         if (current && Clock::now() >= *deadline) {

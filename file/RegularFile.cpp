@@ -40,7 +40,7 @@ TOpenResult OpenRegularFileAt(int folder, const QByteArray& name, int flags) {
     // kernel's checks of our rights on it. Without /proc the name is opened once more, and
     // what it opened must be that same file.
     const int open = flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    const QByteArray held = "/proc/self/fd/" + QByteArray::number(located.Get());
+    const QByteArray held = ProcName(located.Get());
     TFileDescriptor file = OpenAt(AT_FDCWD, held.constData(), open & ~O_NOFOLLOW);
     if (!file.IsOpen() && errno == ENOENT)
         file = OpenAt(folder, name.constData(), open);
@@ -85,9 +85,12 @@ bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
+bool NameHolds(int folder, const char* name, const struct stat& opened) {
+    struct stat named {};
+    return ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(opened, named);
+}
+
 bool NameHolds(int folder, const char* name, int fd) {
     struct stat opened {};
-    struct stat named {};
-    return ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &opened) == 0 &&
-           SameFile(opened, named);
+    return ::fstat(fd, &opened) == 0 && NameHolds(folder, name, opened);
 }

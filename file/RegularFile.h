@@ -64,5 +64,7 @@ TOrError<QByteArray> ReadWholeFile(int fd, qint64 expectedSize, qint64 limit);
 
 bool SameFile(const struct stat& a, const struct stat& b);
 
-// Whether the name in folder is, right now, the file opened as fd.
+// Whether the name in folder is, right now, the file opened as fd, or the open file whose status
+// (taken from its descriptor) is opened.
 bool NameHolds(int folder, const char* name, int fd);
+bool NameHolds(int folder, const char* name, const struct stat& opened);

@@ -84,7 +84,7 @@ void RemoveStaleTemporaries(int folder, const QByteArray& name) {
             letters.left(InodeLetterCount) == own || letters.mid(InodeLetterCount) == own;
         if (killed && file->Status.st_uid == ::geteuid() && file->Status.st_nlink == 1 &&
             file->Lock.Try(file->File.Get(), false) == TFileLock::TTry::Taken &&
-            NameHolds(folder, found.constData(), file->File.Get()))
+            NameHolds(folder, found.constData(), file->Status))
             ::unlinkat(folder, found.constData(), 0);
     }
     ::closedir(entries);
