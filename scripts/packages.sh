@@ -38,8 +38,8 @@ fi
 # told to (DPkg::Lock::Timeout): it gives up at once on the package lists' and the downloads'. So
 # as long as apt-get says that a lock is held, which it does before it changes anything, this
 # says so once (on standard error: the install's output is not shown) and tries again, for ten
-# minutes at most, then says who still holds it (status 2); status 1 is any other failure, with
-# what apt-get said. Its messages are read in the C locale.
+# minutes at most, then says who still holds it and exits 1; it returns 1 on any other failure,
+# with what apt-get said. Its messages are read in the C locale.
 errors=$(mktemp)
 trap 'rm -f "$errors"' EXIT
 wait_for=600
@@ -61,7 +61,7 @@ as_root_apt_get() {
         held='s/^E: Could not get lock .* held by process \([0-9]*\) (\(.*\))$/\2, process \1/p'
         said_by=$(sed -n "$held" "$errors" | head -n 1)
         holder=${said_by:-$holder}
-        [ $((SECONDS - start)) -lt $wait_for ] || return 2
+        [ $((SECONDS - start)) -lt $wait_for ] || lock_held
         [ ${#waiting[@]} -gt 0 ] ||
             echo "Another package manager is running${holder:+ ($holder)}: waiting for it to" \
                 "end." >&2
@@ -77,7 +77,6 @@ lock_held() {
 
 echo "Installing the missing Debian packages (this can take several minutes): ${missing[*]}"
 as_root_apt_get update -qq || {
-    [ $? -eq 2 ] && lock_held
     echo "The package lists could not be updated: installing needs Debian's archive." >&2
     exit 1
 }
@@ -104,4 +103,4 @@ fi
 
 # --no-remove: should apt still find a package to remove, it stops instead.
 as_root_apt_get install -y -qq --no-remove --no-install-recommends "${missing[@]}" >/dev/null ||
-    { [ $? -eq 2 ] && lock_held; exit 1; }
+    exit 1
