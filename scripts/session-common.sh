@@ -19,6 +19,7 @@ begin_session() {
     work=$(mktemp -d "${TMPDIR:-/tmp}/varnotel-$session.XXXXXX") || exit 1
     server_log=$work/$3
     server=
+    server_group=
     program=
     group=
     trap end_session EXIT
@@ -39,7 +40,7 @@ start_clock() {
 end_session() {
     trap '' INT TERM HUP
     [ -n "$group" ] && stop -- "-$group"
-    [ -n "$server" ] && stop -- "-$server"
+    [ -n "$server_group" ] && stop -- "-$server_group"
     wait
     rm -rf "$work"
 }
@@ -101,6 +102,7 @@ fail() {
 start_server() {
     setsid "$@" </dev/null &
     server=$!
+    server_group=$server
 }
 
 # Waits until the function $1 finds the server serving. $2 is what the server does first ("took
