@@ -5,8 +5,8 @@
 # in the build: fuzz/runs/TARGET/corpus, and crash-*, leak-* or timeout-* files beside it.
 # Prints each target's closing statistics; fails when a target found something.
 ##   scripts/fuzz.sh SECONDS [TARGET...]
-# They run at normal priority: an input that takes over a second counts as a hang, and a target
-# starved of the processor by busier work would report hangs that are none.
+# An input counts as a hang once it has used a second of processor time (fuzz/FuzzTarget.h);
+# libFuzzer's own timeout, 30 s on the wall clock, only catches an input stuck waiting.
 set -euo pipefail
 # shellcheck source=scripts/usage.sh
 . "$(dirname "$0")/usage.sh"
