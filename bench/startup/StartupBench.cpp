@@ -174,8 +174,8 @@ struct TTiming {
     double FirstFrame = 0;
 };
 
-// Watches the display's top-level windows: when each is mapped, and when the damage painted
-// into it since has covered all of it.
+// Watches the display's top-level windows: when each is mapped, and when, once damage has been
+// reported in it, it shows nothing of the screen behind it any more (PaintedAll).
 class TFrameWatch {
 public:
     explicit TFrameWatch(const std::string& display) {
@@ -214,8 +214,10 @@ public:
         while (!timing) {
             if (Clock::now() - start > StartTimeout)
                 return std::nullopt;
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid)
+            // Looked at, not collected: the child's owner ends and collects it.
+            siginfo_t ended{};
+            if (::waitid(P_PID, static_cast<id_t>(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                ended.si_pid == pid)
                 return std::nullopt;
             pollfd p{xcb_get_file_descriptor(FConnection), POLLIN, 0};
             ::poll(&p, 1, 100);
@@ -224,7 +226,7 @@ public:
                 const auto now = Clock::now();
                 if (Handle(*event) == TStep::Mapped) {
                     t.Mapped = Milliseconds(now - start);
-                } else if (FTarget && FPainted.contains(QRect(QPoint(), FSizes[FTarget])) &&
+                } else if (FTarget && !FPainted.isEmpty() &&
                            !timing && PaintedAll(FTarget)) {
                     t.FirstFrame = Milliseconds(now - start);
                     timing = t;
