@@ -16,10 +16,6 @@ constexpr double TrackedPiece = 16;
 // Many small boxes are copied back as the one box around them.
 constexpr std::size_t MaxDrawnBoxes = 1024;
 
-QRectF BoxBetween(const TPoint& a, const TPoint& b) {
-    return QRectF(QPointF(a.X, a.Y), QPointF(b.X, b.Y)).normalized();
-}
-
 } // namespace
 
 bool FillsTheWholeImage(const TDrawCall& call, const TChartPen& pen, const TChartBrush& brush,
@@ -28,13 +24,10 @@ bool FillsTheWholeImage(const TDrawCall& call, const TChartPen& pen, const TChar
         return false;
     if (brush.Style != bsSolid || Opacity(brush.Color, transparency) < 255)
         return false;
-    QRectF box = BoxBetween(call.From, call.To);
+    const QRectF box = BoxBetween(call.From, call.To);
     // A thick outline's fill stops inside it.
-    if (call.Kind == TDrawKind::Rectangle && pen.Visible && pen.Style != psClear && pen.Width > 1) {
-        const double half = pen.Width / 2.0;
-        box.adjust(half, half, -half, -half);
-    }
-    return box.contains(QRectF(QPointF(), image));
+    const QRectF filled = call.Kind == TDrawKind::Rectangle ? InsideOutline(box, pen) : box;
+    return filled.contains(QRectF(QPointF(), image));
 }
 
 void TKeptBackdrop::Begin(std::optional<bool> smoothing) {

@@ -7,6 +7,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QPen>
+#include <QRectF>
 
 #include <algorithm>
 #include <cstdint>
@@ -20,6 +21,25 @@ inline int Opacity(TColor color, std::uint8_t transparency) {
 inline QColor ToQColor(TColor color, std::uint8_t transparency) {
     return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
                   static_cast<int>((color >> 16) & 0xFF), Opacity(color, transparency));
+}
+
+// Whether a chart pen leaves ink at all.
+inline bool PenDraws(const TChartPen& pen) {
+    return pen.Visible && pen.Style != psClear;
+}
+
+// A thick outline is centred on the box's edges; the fill stops where the outline's inner half
+// begins so that a translucent outline does not show the fill through it.
+inline QRectF InsideOutline(const QRectF& box, const TChartPen& pen) {
+    if (!PenDraws(pen) || pen.Width <= 1)
+        return box;
+    const double half = pen.Width / 2.0;
+    return box.adjusted(half, half, -half, -half);
+}
+
+// The box between two opposite corners, as given.
+inline QRectF BoxBetween(const TPoint& a, const TPoint& b) {
+    return QRectF(QPointF(a.X, a.Y), QPointF(b.X, b.Y)).normalized();
 }
 
 // The painter's pen for a chart pen: colour, width in pixels, dashes, ends and joins.

@@ -42,8 +42,24 @@ bool RightAngled(const std::vector<TPoint>& points) {
     return true;
 }
 
-QRectF BoxBetween(int x0, int y0, int x1, int y1) {
-    return QRectF(QPointF(x0, y0), QPointF(x1, y1)).normalized();
+// A filled ellipse: its fill inside, and with a pen its outline on box. Painted the same way
+// on the image and into a stamp, so that a stamped marker is the marker painted in place.
+void PaintEllipseOn(QPainter& painter, const QRectF& box, const QRectF& inside,
+                    const TChartBrush& brush, std::uint8_t transparency, const QPen* outline) {
+    QPainterPath path;
+    path.addEllipse(inside);
+    PaintFill(brush, transparency, [&](const QBrush& fill) { painter.fillPath(path, fill); });
+    if (!outline)
+        return;
+    painter.setPen(*outline);
+    painter.drawEllipse(box);
+}
+
+void DrawGlyphRuns(QPainter& painter, const QPointF& origin, const QList<QGlyphRun>& runs,
+                   const QColor& color) {
+    painter.setPen(QPen(color));
+    for (const QGlyphRun& glyphs : runs)
+        painter.drawGlyphRun(origin, glyphs);
 }
 
 } // namespace
@@ -121,7 +137,7 @@ void TSmoothCanvas::Rectangle(int x0, int y0, int x1, int y1) {
                 outline ? PenReach(FPen.Width) : FillReach))
         return;
     // The stroke's smoothing applies to the fill as well: the pen is prepared by now.
-    const QRectF box = BoxBetween(x0, y0, x1, y1);
+    const QRectF box = BoxBetween({x0, y0}, {x1, y1});
     FillBox(FillBoxInside(box));
     if (!outline)
         return;
@@ -140,7 +156,7 @@ void TSmoothCanvas::Ellipse(int x1, int y1, int x2, int y2) {
     if (!Paints(TDrawCall{TDrawKind::Ellipse, {x1, y1}, {x2, y2}, {}, {}},
                 outline ? PenReach(FPen.Width) : FillReach))
         return;
-    const QRectF box = BoxBetween(x1, y1, x2, y2);
+    const QRectF box = BoxBetween({x1, y1}, {x2, y2});
     if (StampableEllipse(box))
         StampEllipse(box, outline);
     else
@@ -157,11 +173,8 @@ bool TSmoothCanvas::StampableEllipse(const QRectF& box) const {
 }
 
 void TSmoothCanvas::PaintEllipse(const QRectF& box, bool outline) {
-    QPainterPath path;
-    path.addEllipse(FillBoxInside(box));
-    PaintFill(FBrush, FTransparency, [&](const QBrush& brush) { FPainter->fillPath(path, brush); });
-    if (outline)
-        FPainter->drawEllipse(box);
+    PaintEllipseOn(*FPainter, box, FillBoxInside(box), FBrush, FTransparency,
+                   outline ? &FGPPen : nullptr);
 }
 
 void TSmoothCanvas::StampEllipse(const QRectF& box, bool outline) {
@@ -187,14 +200,8 @@ void TSmoothCanvas::StampEllipse(const QRectF& box, bool outline) {
         const QRectF area(-m, -m, w + 2 * m, h + 2 * m);
         const QRectF inside = FillBoxInside(QRectF(0, 0, w, h));
         const auto paint = [&](QPainter& painter, const QPointF& origin) {
-            QPainterPath path;
-            path.addEllipse(inside.translated(origin));
-            PaintFill(FBrush, FTransparency,
-                      [&](const QBrush& brush) { painter.fillPath(path, brush); });
-            if (!outline)
-                return;
-            painter.setPen(FGPPen);
-            painter.drawEllipse(QRectF(origin, QSizeF(w, h)));
+            PaintEllipseOn(painter, QRectF(origin, QSizeF(w, h)), inside.translated(origin), FBrush,
+                           FTransparency, outline ? &FGPPen : nullptr);
         };
         stamp =
             &FEllipseStamps.Add(key, MakeStamp(area, place.Phase, FRatio, smooth, false, paint));
@@ -290,9 +297,7 @@ void TSmoothCanvas::StampStroke(const QPointF& from, const QPointF& to, Qt::PenC
 // the pen's width on each end covers the same shape; where the disc overlaps the line's end the
 // smoothed edge pixels are blended twice, which an opaque pen makes all but invisible.
 void TSmoothCanvas::StrokeWithRoundEnds(const QPointF& from, const QPointF& to) {
-    QPen flat = FGPPen;
-    flat.setCapStyle(Qt::FlatCap);
-    FPainter->setPen(flat);
+    FPainter->setPen(PenWithCap(Qt::FlatCap));
     FPainter->drawLine(from, to);
     const double radius = FPen.Width / 2.0;
     FPainter->setPen(Qt::NoPen);
@@ -331,13 +336,12 @@ void TSmoothCanvas::FillBox(const QRectF& box) {
     PaintFill(FBrush, FTransparency, [&](const QBrush& brush) { FPainter->fillRect(box, brush); });
 }
 
-// A thick outline is centred on the box's edges; the fill stops where the outline's inner half
-// begins so that a translucent outline does not show the fill through it.
+bool TSmoothCanvas::PenDraws() const {
+    return ::PenDraws(FPen);
+}
+
 QRectF TSmoothCanvas::FillBoxInside(const QRectF& box) const {
-    if (!PenDraws() || FPen.Width <= 1)
-        return box;
-    const double half = FPen.Width / 2.0;
-    return box.adjusted(half, half, -half, -half);
+    return InsideOutline(box, FPen);
 }
 
 void TSmoothCanvas::DoChangedFont() {
@@ -431,9 +435,7 @@ void TSmoothCanvas::DrawText(const QPointF& anchor, const std::string& text) {
     const QColor color = ToQColor(FFont.Color, FTransparency);
     const double em = std::ceil(labels.EmPixels());
     if (em > MaxStampSize || run.TrimmedWidth > MaxStampedLength || !NearTheImage(origin)) {
-        FPainter->setPen(QPen(color));
-        for (const QGlyphRun& glyphs : labels.GlyphRuns(run))
-            FPainter->drawGlyphRun(origin, glyphs);
+        DrawGlyphRuns(*FPainter, origin, labels.GlyphRuns(run), color);
         return;
     }
     const TDevicePlace place = PlaceOf(origin, FRatio);
@@ -450,9 +452,7 @@ void TSmoothCanvas::DrawText(const QPointF& anchor, const std::string& text) {
         const QRectF area(QPointF(-m, -2 * m), QPointF(std::ceil(run.TrimmedWidth) + m, m));
         const QList<QGlyphRun> runs = labels.GlyphRuns(run);
         const auto paint = [&](QPainter& painter, const QPointF& at) {
-            painter.setPen(QPen(color));
-            for (const QGlyphRun& glyphs : runs)
-                painter.drawGlyphRun(at, glyphs);
+            DrawGlyphRuns(painter, at, runs, color);
         };
         stamp = &FTextStamps.Add(
             key, MakeStamp(area, place.Phase, FRatio, key.Smooth, key.SmoothText, paint));

@@ -179,7 +179,7 @@ private:
     void ShowKept();
 
     // Stroking.
-    bool PenDraws() const { return FPen.Visible && FPen.Style != psClear; }
+    bool PenDraws() const;
     void PreparePen();
     void SetSmoothing(bool on);
     // Whether the prepared pen is a smooth solid pen of one pixel, which the painter draws
