@@ -226,8 +226,7 @@ public:
                 const auto now = Clock::now();
                 if (Handle(*event) == TStep::Mapped) {
                     t.Mapped = Milliseconds(now - start);
-                } else if (FTarget && !FPainted.isEmpty() &&
-                           !timing && PaintedAll(FTarget)) {
+                } else if (FTarget && !FPainted.isEmpty() && !timing && PaintedAll(FTarget)) {
                     t.FirstFrame = Milliseconds(now - start);
                     timing = t;
                     if (frame)
