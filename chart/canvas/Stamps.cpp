@@ -11,22 +11,29 @@ namespace {
 
 constexpr double MaxStampCoordinate = 1 << 30;
 
-// The smallest rectangle holding every pixel that is not fully transparent.
+// The smallest rectangle holding every pixel that is not fully transparent. Each row is looked
+// at from both ends only as far as its first and last inked pixel.
 QRect InkBounds(const QImage& image) {
-    int left = image.width();
+    const int width = image.width();
+    const int height = image.height();
+    int left = width;
     int right = -1;
-    int top = image.height();
+    int top = height;
     int bottom = -1;
-    for (int y = 0; y < image.height(); ++y) {
+    for (int y = 0; y < height; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (row[x] == 0)
-                continue;
-            left = std::min(left, x);
-            right = std::max(right, x);
-            top = std::min(top, y);
-            bottom = std::max(bottom, y);
-        }
+        int first = 0;
+        while (first < width && row[first] == 0)
+            ++first;
+        if (first == width)
+            continue;
+        int last = width - 1;
+        while (row[last] == 0)
+            --last;
+        left = std::min(left, first);
+        right = std::max(right, last);
+        top = std::min(top, y);
+        bottom = y;
     }
     return right < left ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
 }
@@ -39,13 +46,15 @@ std::vector<TStamp::TFill> UniformAreas(const QImage& image) {
     // The areas that end in the row above, by where they start in it.
     std::vector<std::size_t> open;
     std::vector<std::size_t> next;
-    for (int y = 0; y < image.height(); ++y) {
+    const int width = image.width();
+    const int height = image.height();
+    for (int y = 0; y < height; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
         next.clear();
-        for (int x = 0; x < image.width();) {
+        for (int x = 0; x < width;) {
             const QRgb color = row[x];
             int end = x + 1;
-            while (end < image.width() && row[end] == color)
+            while (end < width && row[end] == color)
                 ++end;
             if (color != 0) {
                 const auto continued = std::find_if(open.begin(), open.end(), [&](std::size_t a) {
