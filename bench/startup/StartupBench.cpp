@@ -2,12 +2,14 @@
 // frame on a private X display of its own, the window mapped and every one of its pixels
 // painted. The editor and a bare Qt window of the same size take turns, so that both meet the
 // same load of the machine, and the table gives each one's times and the ratio of the medians.
+// Without programmes named, the bare window that loads the editor's fonts takes its turn too:
+// the part of the editor's wait that comes with its texts alone.
 //
 //   varnotel_startup_bench [--runs N] [--frames DIR] [--verbose] [EDITOR BARE [OTHER...]]
 //
 // Other programmes (another build of the editor, say) take their turns beside the two, each
 // named by its file name. --frames saves the first frame of every run in DIR (editor-K.png,
-// bare-K.png, NAME-K.png), as the X server held it the moment it was complete.
+// bare-K.png, fonts-K.png, NAME-K.png), as the X server held it the moment it was complete.
 
 #include <QByteArray>
 #include <QDir>
@@ -406,8 +408,9 @@ int Run(int argc, char** argv) {
     }
     if (runs < 1 || paths.size() == 1)
         Usage();
-    if (paths.empty())
-        paths = {VARNOTEL_EDITOR, VARNOTEL_BARE_WINDOW};
+    const bool builtIn = paths.empty();
+    if (builtIn)
+        paths = {VARNOTEL_EDITOR, VARNOTEL_BARE_WINDOW, VARNOTEL_FONTS_WINDOW};
     if (!framesDir.empty() && !QDir().mkpath(QString::fromStdString(framesDir)))
         Fail("cannot make " + framesDir);
 
@@ -419,7 +422,9 @@ int Run(int argc, char** argv) {
     TFrameWatch watch(server.Display());
     std::vector<TProgramme> programmes{{"editor", "editor", paths[0], {}},
                                        {"bare window", "bare", paths[1], {}}};
-    for (std::size_t i = 2; i < paths.size(); ++i) {
+    if (builtIn)
+        programmes.push_back({"bare window with the editor's fonts", "fonts", paths[2], {}});
+    for (std::size_t i = programmes.size(); i < paths.size(); ++i) {
         const std::string name =
             QFileInfo(QString::fromStdString(paths[i])).fileName().toStdString();
         programmes.push_back({name, name, paths[i], {}});
