@@ -7,11 +7,11 @@
 #include <QWidget>
 
 #ifdef VARNOTEL_WINDOW_FONTS
+#include "chart/canvas/LabelText.h"
 #include "editor/Fonts.h"
 
 #include <QFont>
 #include <QFontMetrics>
-#include <QRawFont>
 
 namespace {
 
@@ -26,12 +26,9 @@ void LoadTheEditorsFaces() {
     }
     // The application's own face, which the link's rich text starts from.
     QFontMetrics(QApplication::font()).height();
-    // The chart's label face: 8-point Arial at 96 dots per inch, unhinted, as a raw font.
-    QFont label(QStringLiteral("Arial"));
-    label.setStyleHint(QFont::SansSerif);
-    label.setHintingPreference(QFont::PreferNoHinting);
-    label.setPixelSize(11);
-    QRawFont::fromFont(label);
+    // The chart's label face, in the chart's own font, chosen by the chart's own labels.
+    TLabelText labels;
+    labels.Select(TChartFont{});
 }
 
 } // namespace

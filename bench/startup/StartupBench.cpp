@@ -16,7 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QRegion>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -210,7 +209,7 @@ public:
     // show a window in time. The picture of the first frame goes to `frame` if asked for.
     std::optional<TTiming> Time(Clock::time_point start, pid_t pid, QImage* frame) {
         FTarget = 0;
-        FPainted = QRegion();
+        FDamaged = false;
         std::optional<TTiming> timing;
         TTiming t;
         while (!timing) {
@@ -228,7 +227,7 @@ public:
                 const auto now = Clock::now();
                 if (Handle(*event) == TStep::Mapped) {
                     t.Mapped = Milliseconds(now - start);
-                } else if (FTarget && !FPainted.isEmpty() && !timing && PaintedAll(FTarget)) {
+                } else if (FDamaged && !timing && PaintedAll(FTarget)) {
                     t.FirstFrame = Milliseconds(now - start);
                     timing = t;
                     if (frame)
@@ -285,7 +284,7 @@ private:
         } else if (type == FDamageEvent) {
             const auto& e = reinterpret_cast<const xcb_damage_notify_event_t&>(event);
             if (e.drawable == FTarget && FTarget != 0)
-                FPainted += QRect(e.area.x, e.area.y, e.area.width, e.area.height);
+                FDamaged = true;
         }
         return TStep::Other;
     }
@@ -299,39 +298,37 @@ private:
                !Shows(window, QRect(size.width() / 2, 0, 1, size.height()), Unpainted);
     }
 
-    bool Shows(xcb_window_t window, const QRect& area, uint32_t colour) {
-        xcb_get_image_reply_t* reply =
+    using TImageReply = std::unique_ptr<xcb_get_image_reply_t, decltype(&free)>;
+
+    // The pixels of an area of the window as the X server holds them; null when it refuses.
+    TImageReply Fetch(xcb_window_t window, const QRect& area) {
+        return {
             xcb_get_image_reply(FConnection,
                                 xcb_get_image(FConnection, XCB_IMAGE_FORMAT_Z_PIXMAP, window,
                                               area.x(), area.y(), area.width(), area.height(), ~0u),
-                                nullptr);
+                                nullptr),
+            free};
+    }
+
+    bool Shows(xcb_window_t window, const QRect& area, uint32_t colour) {
+        const TImageReply reply = Fetch(window, area);
         if (!reply)
             return true;
-        const int length = xcb_get_image_data_length(reply) / 4;
-        const auto* pixels = reinterpret_cast<const uint32_t*>(xcb_get_image_data(reply));
-        const bool shows = std::any_of(pixels, pixels + length,
-                                       [&](uint32_t p) { return (p & 0xffffff) == colour; });
-        free(reply);
-        return shows;
+        const int length = xcb_get_image_data_length(reply.get()) / 4;
+        const auto* pixels = reinterpret_cast<const uint32_t*>(xcb_get_image_data(reply.get()));
+        return std::any_of(pixels, pixels + length,
+                           [&](uint32_t p) { return (p & 0xffffff) == colour; });
     }
 
     QImage Picture(xcb_window_t window) {
         const QSize size = FSizes[window];
-        xcb_get_image_reply_t* reply =
-            xcb_get_image_reply(FConnection,
-                                xcb_get_image(FConnection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0,
-                                              size.width(), size.height(), ~0u),
-                                nullptr);
-        if (!reply)
+        const TImageReply reply = Fetch(window, QRect(QPoint(), size));
+        if (!reply || reply->depth != 24 ||
+            xcb_get_image_data_length(reply.get()) != size.width() * size.height() * 4)
             return {};
-        const int length = xcb_get_image_data_length(reply);
-        QImage image;
-        if (reply->depth == 24 && length == size.width() * size.height() * 4)
-            image =
-                QImage(xcb_get_image_data(reply), size.width(), size.height(), QImage::Format_RGB32)
-                    .copy();
-        free(reply);
-        return image;
+        return QImage(xcb_get_image_data(reply.get()), size.width(), size.height(),
+                      QImage::Format_RGB32)
+            .copy();
     }
 
     static constexpr uint32_t Unpainted = 0xff00ff;
@@ -340,7 +337,8 @@ private:
     uint8_t FDamageEvent = 0;
     std::map<xcb_window_t, QSize> FSizes;
     xcb_window_t FTarget = 0;
-    QRegion FPainted;
+    // Whether the window has reported any paint since its map.
+    bool FDamaged = false;
 };
 
 struct TProgramme {
@@ -361,23 +359,23 @@ std::string LoadAverage() {
     return load.substr(0, load.find(' ', load.find(' ', load.find(' ') + 1) + 1));
 }
 
+// One time of every run of the programme: when its window was mapped, or its first frame.
+std::vector<double> Times(const TProgramme& p, double TTiming::*time) {
+    std::vector<double> times;
+    for (const TTiming& t : p.Runs)
+        times.push_back(t.*time);
+    return times;
+}
+
 void PrintRow(const TProgramme& p) {
-    std::vector<double> mapped;
-    std::vector<double> frame;
-    for (const TTiming& t : p.Runs) {
-        mapped.push_back(t.Mapped);
-        frame.push_back(t.FirstFrame);
-    }
-    std::printf("| %s | %.1f ms | %.1f ms | %.1f ms | %.1f ms |\n", p.Label.c_str(), Median(mapped),
-                *std::min_element(frame.begin(), frame.end()), Median(frame),
-                *std::max_element(frame.begin(), frame.end()));
+    const std::vector<double> frame = Times(p, &TTiming::FirstFrame);
+    std::printf("| %s | %.1f ms | %.1f ms | %.1f ms | %.1f ms |\n", p.Label.c_str(),
+                Median(Times(p, &TTiming::Mapped)), *std::min_element(frame.begin(), frame.end()),
+                Median(frame), *std::max_element(frame.begin(), frame.end()));
 }
 
 double FrameMedian(const TProgramme& p) {
-    std::vector<double> frame;
-    for (const TTiming& t : p.Runs)
-        frame.push_back(t.FirstFrame);
-    return Median(frame);
+    return Median(Times(p, &TTiming::FirstFrame));
 }
 
 [[noreturn]] void Usage() {
