@@ -175,9 +175,7 @@ Attempt Exchange(int folder, const Temporary& temporary, const QByteArray& targe
                  const struct stat& previous) {
     const char* from = temporary.Name.constData();
     if (::renameat2(folder, from, folder, target.constData(), RENAME_EXCHANGE) == 0) {
-        struct stat replaced {};
-        if (::fstatat(folder, from, &replaced, AT_SYMLINK_NOFOLLOW) == 0 &&
-            SameFile(replaced, previous)) {
+        if (NameHolds(folder, from, previous)) {
             ::unlinkat(folder, from, 0);
             return Written();
         }

@@ -26,8 +26,6 @@ TLockWaits& LockWaits() {
 
 // Only regular files are read: a FIFO or a device could block or never end.
 TOrError<QByteArray> ReadRegularFile(const TOpenedFile& file) {
-    if (file.Status.st_size > MaxProfileFileSize)
-        return TSystemError{EFBIG};
     return ReadWholeFile(file.File.Get(), file.Status.st_size, MaxProfileFileSize);
 }
 

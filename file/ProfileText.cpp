@@ -20,16 +20,6 @@ bool HasLineBreakOrNul(const QString& text) {
     return text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(u'\0'));
 }
 
-bool StartsWith(const QByteArray& bytes, std::initializer_list<unsigned char> prefix) {
-    if (bytes.size() < qsizetype(prefix.size()))
-        return false;
-    qsizetype i = 0;
-    for (unsigned char b : prefix)
-        if (static_cast<unsigned char>(bytes[i++]) != b)
-            return false;
-    return true;
-}
-
 } // namespace
 
 QString TrimBlanks(const QString& text) {
@@ -55,13 +45,13 @@ bool IsWritableEntry(const QString& section, const QString& key, const QString& 
 // a blank, a bracket or a name: no header and no key is found, and new sections go after the
 // rest, in UTF-16 or in 8-bit text.
 TProfileText::TProfileText(const QByteArray& bytes) : FBytes(bytes) {
-    if (StartsWith(bytes, {0xFF, 0xFE})) {
+    if (bytes.startsWith("\xFF\xFE")) {
         FEncoding = Encoding::Utf16Le;
         FBodyBegin = 2;
-    } else if (StartsWith(bytes, {0xFE, 0xFF})) {
+    } else if (bytes.startsWith("\xFE\xFF")) {
         FEncoding = Encoding::Utf16Be;
         FBodyBegin = 2;
-    } else if (StartsWith(bytes, {0xEF, 0xBB, 0xBF})) {
+    } else if (bytes.startsWith("\xEF\xBB\xBF")) {
         FBodyBegin = 3;
     }
     // A stray last byte of a UTF-16 file belongs to no character; the walk stops before it.

@@ -59,8 +59,10 @@ TOrError<QByteArray> ReadWholeFile(int fd, qint64 expectedSize, qint64 limit) {
     // for no more than what is left of the file (and one byte more, to see it grew): a read
     // sets aside as much memory as it asks for, and a curve file is a few hundred bytes.
     constexpr qint64 PieceSize = qint64(1) << 20;
+    if (expectedSize > limit)
+        return TSystemError{EFBIG};
     QByteArray bytes;
-    bytes.reserve(static_cast<qsizetype>(std::clamp<qint64>(expectedSize, 0, limit)));
+    bytes.reserve(static_cast<qsizetype>(std::max<qint64>(expectedSize, 0)));
     for (;;) {
         const qint64 left = std::max<qint64>(expectedSize - bytes.size(), 0);
         const qsizetype piece = static_cast<qsizetype>(std::min(PieceSize, left + 1));

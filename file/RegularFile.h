@@ -58,8 +58,8 @@ TOpenResult OpenRegularFile(const THeldPlace& place, int flags);
 // The same for the file name in folder.
 TOpenResult OpenRegularFileAt(int folder, const QByteArray& name, int flags);
 
-// The whole content of an open file, read from its start to its end; EFBIG when it grows beyond
-// limit bytes. expectedSize is only what to make room for.
+// The whole content of an open file, read from its start to its end; EFBIG when it is, or grows,
+// beyond limit bytes. expectedSize is the size the file was seen to have: what to make room for.
 TOrError<QByteArray> ReadWholeFile(int fd, qint64 expectedSize, qint64 limit);
 
 bool SameFile(const struct stat& a, const struct stat& b);
