@@ -5,56 +5,50 @@
 #include <QByteArray>
 #include <QByteArrayList>
 
-#include <algorithm>
 #include <cerrno>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
-// The names of a file's extended attributes that we can see. A file system without them has
-// none.
-TOrError<std::vector<QByteArray>> AttributeNames(int fd) {
+// A list or a value of extended attributes: read asks for its size with no room given, and
+// then reads it into room of that size. When it grew in between, it is asked again.
+template <class Read> TOrError<QByteArray> ReadSized(Read read) {
     for (int attempt = 0; attempt < 10; ++attempt) {
-        const ssize_t size = ::flistxattr(fd, nullptr, 0);
-        if (size < 0 && errno == ENOTSUP)
-            return std::vector<QByteArray>{};
+        const ssize_t size = read(nullptr, 0);
         if (size < 0)
             return TSystemError{errno};
-        QByteArray list(static_cast<qsizetype>(size), '\0');
-        const ssize_t got = size == 0 ? 0 : ::flistxattr(fd, list.data(), list.size());
-        if (got < 0 && errno == ERANGE)
-            continue; // they changed in between
-        if (got < 0)
-            return TSystemError{errno};
-        list.truncate(got);
-        std::vector<QByteArray> names;
-        for (const QByteArray& name : list.split('\0'))
-            if (!name.isEmpty())
-                names.push_back(name);
-        return names;
-    }
-    return TSystemError{ERANGE};
-}
-
-TOrError<QByteArray> AttributeValue(int fd, const QByteArray& name) {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        const ssize_t size = ::fgetxattr(fd, name.constData(), nullptr, 0);
-        if (size < 0)
-            return TSystemError{errno};
-        QByteArray value(static_cast<qsizetype>(size), '\0');
-        const ssize_t got = size == 0 ? 0 : ::fgetxattr(fd, name.constData(), value.data(), size);
+        QByteArray bytes(static_cast<qsizetype>(size), '\0');
+        const ssize_t got = size == 0 ? 0 : read(bytes.data(), static_cast<size_t>(size));
         if (got < 0 && errno == ERANGE)
             continue;
         if (got < 0)
             return TSystemError{errno};
-        value.truncate(got);
-        return value;
+        bytes.truncate(got);
+        return bytes;
     }
     return TSystemError{ERANGE};
+}
+
+// The names of a file's extended attributes that we can see. A file system without them has
+// none.
+TOrError<QByteArrayList> AttributeNames(int fd) {
+    const TOrError<QByteArray> list =
+        ReadSized([fd](char* room, size_t size) { return ::flistxattr(fd, room, size); });
+    if (!list && list.Error() == ENOTSUP)
+        return QByteArrayList{};
+    if (!list)
+        return TSystemError{list.Error()};
+    QByteArrayList names = list->split('\0');
+    names.removeAll(QByteArray());
+    return names;
+}
+
+TOrError<QByteArray> AttributeValue(int fd, const QByteArray& name) {
+    return ReadSized(
+        [&](char* room, size_t size) { return ::fgetxattr(fd, name.constData(), room, size); });
 }
 
 constexpr int KeptFlags = FS_SYNC_FL | FS_NODUMP_FL | FS_NOATIME_FL | FS_COMPR_FL | FS_NOCOMP_FL |
@@ -72,15 +66,14 @@ void KeepOwner(int fd, const struct stat& previous) {
 }
 
 int KeepAttributes(int from, int to) {
-    const TOrError<std::vector<QByteArray>> old = AttributeNames(from);
+    const TOrError<QByteArrayList> old = AttributeNames(from);
     if (!old)
         return old.Error();
-    const TOrError<std::vector<QByteArray>> inherited = AttributeNames(to);
+    const TOrError<QByteArrayList> inherited = AttributeNames(to);
     if (!inherited)
         return inherited.Error();
     for (const QByteArray& name : *inherited)
-        if (std::find(old->begin(), old->end(), name) == old->end() &&
-            ::fremovexattr(to, name.constData()) != 0)
+        if (!old->contains(name) && ::fremovexattr(to, name.constData()) != 0)
             return errno;
     for (const QByteArray& name : *old) {
         const TOrError<QByteArray> value = AttributeValue(from, name);
